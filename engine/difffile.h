@@ -1,0 +1,45 @@
+// One side of a text comparison: a file read once when loaded into one line record per line,
+// whose hashes already reflect the comparison options. Line texts are read again from the
+// file when they are shown, after checking that the file has not changed since.
+#pragma once
+
+#include "core/options.h"
+#include "core/textfile.h"
+#include "engine/diffitem.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+// Line-end kinds seen while loading.
+inline constexpr std::uint16_t kLineEndCr = 0x01;
+inline constexpr std::uint16_t kLineEndLf = 0x02;   // an LF ended a line or completed CR LF
+inline constexpr std::uint16_t kLineEndCrCr = 0x04; // a CR followed a CR
+
+class DIFFFILE : public DIFFITEM
+{
+public:
+    DIFFFILE();
+    ~DIFFFILE() override;
+
+    [[nodiscard]] OpResult Reopen() override;
+    OpResult Close() override;
+    [[nodiscard]] std::unique_ptr<STRING> RecordText(std::int64_t k) override;
+    [[nodiscard]] const STRING *SideName() const override;
+    [[nodiscard]] std::span<ColumnDescriptor> ColumnDescriptors(int column, int sortMode) override;
+
+    // 0 loaded, 1 cancelled through status, -1 the file cannot be found or opened.
+    [[nodiscard]] virtual std::int32_t Load(std::string_view path, const CompareOptions &options,
+                                            STATUS_IO *status);
+
+    [[nodiscard]] const STRING &Caption() const { return m_column[0].caption; }
+    [[nodiscard]] std::uint16_t LineEndKinds() const { return m_lineEndKinds; }
+    [[nodiscard]] TEXTFILE &File() { return m_file; }
+
+protected:
+    TEXTFILE m_file;
+    std::uint16_t m_lineEndKinds = 0;
+    std::array<ColumnDescriptor, 1> m_column;
+    std::uint32_t m_options = 0;
+    std::int32_t m_tabSize = 4;
+};

@@ -1,0 +1,11 @@
+#ifndef SENSOR_H
+#define SENSOR_H
+
+struct reading {
+    double celsius;
+    int humidity;
+};
+
+int read_sensors(struct reading *r);
+
+#endif
