@@ -1,11 +1,9 @@
-// The user's date and time formats, file time stamps in packed form, and the operating-system
-// description.
+// The user's date and time formats and the operating-system description.
 #pragma once
 
 #include "core/string.h"
 
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,16 +23,6 @@ struct LOCALE_SETTINGS
 
 // Fills the process-wide settings from the LC_TIME locale (in the C locale the defaults hold).
 void LoadLocaleSettings();
-
-// Packed dates and times: date = (year - 1920) << 16 | month << 8 | day (day 0: no date);
-// time = hour << 24 | minute << 16 | second << 8.
-[[nodiscard]] std::uint32_t PackDate(int year, int month, int day);
-[[nodiscard]] std::uint32_t PackTime(int hour, int minute, int second);
-// Local time of a file-system time stamp, packed.
-void PackLocalTime(std::time_t when, std::uint32_t &date, std::uint32_t &time);
-// From the MS-DOS date and time fields of a zip entry.
-void PackDosDateTime(std::uint16_t dosDate, std::uint16_t dosTime, std::uint32_t &date,
-                     std::uint32_t &time);
 
 // The date and time in the user's format, without seconds; null when the date's day is 0.
 [[nodiscard]] std::unique_ptr<STRING> FormatDateTime(std::uint32_t date, std::uint32_t time);
