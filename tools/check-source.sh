@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-files=$(git ls-files -- '*.cpp' '*.h' 2>/dev/null || find core engine console gui toolkit tests bench fuzz -name '*.cpp' -o -name '*.h')
+dirs="core engine console gui toolkit tests bench fuzz"
+files=$(git ls-files -- $(for d in $dirs; do printf '%s/*.cpp %s/*.h ' "$d" "$d"; done) 2>/dev/null)
 if [ -n "$files" ]; then
     echo "$files" | xargs clang-format --dry-run --Werror
 fi
