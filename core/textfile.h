@@ -28,6 +28,9 @@ public:
 private:
     static constexpr std::size_t kBlockSize = 512;
 
+    // Empties the carry and leaves any line end behind: the next read starts a new line.
+    void ForgetBufferedText();
+
     std::int64_t m_lineOffset = 0;
     char m_carry[kBlockSize + 1] = {};
     std::size_t m_carryCount = 0;
