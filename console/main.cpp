@@ -1,8 +1,17 @@
 // kestacon: compares two files or directory trees and prints a side-by-side report.
-#include <cstdio>
+#include "console/messages.h"
+#include "console/startup.h"
 
-int main()
+#include <cstdio>
+#include <new>
+
+int main(int argc, char **argv)
 {
-    std::puts("kestacon: not built yet");
-    return 1;
+    // The one exception the program knows: memory runs out. Unwinding restores the terminal.
+    try {
+        return RunKestacon(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::puts(ErrorLine(kFatalKind, nullptr, kOutOfMemoryText).c_str());
+        return 1;
+    }
 }

@@ -1,5 +1,9 @@
 #include "console/messages.h"
 
+#ifndef KESTA_VERSION
+#define KESTA_VERSION "0"
+#endif
+
 STRING ErrorLine(const char *kind, const char *path, const char *message)
 {
     STRING line = kind;
@@ -11,4 +15,62 @@ STRING ErrorLine(const char *kind, const char *path, const char *message)
     line += ": ";
     line += (message != nullptr && *message != '\0') ? message : "?";
     return line;
+}
+
+STRING Banner()
+{
+    return STRING("kestacon ") + KESTA_VERSION + ": compares two files or two directory trees";
+}
+
+// Kept to 79 columns, and long enough that a terminal of 24 lines pages it.
+std::vector<STRING> UsageLines()
+{
+    return {
+        "",
+        "Usage: kestacon [options] left [right]",
+        "",
+        "  Compares left with right side by side. A single file x.txt is compared with",
+        "  its backup x.BAK. Options come first and begin with '-'; letters may be upper",
+        "  or lower case and share one argument (-ab); '+' after a letter sets it, '-'",
+        "  clears it; a value follows its letter (-t8) or comes as the next argument",
+        "  (-t 8). '--' ends the options.",
+        "",
+        "  -a          show all rows, equal ones too                        (off)",
+        "  -b          ignore trailing blanks                               (off)",
+        "  -c          ignore letter case                                   (off)",
+        "  -f          fold long lines onto continuation rows               (off)",
+        "  -g letters  directory options, each letter with '-' to clear it: (t u)",
+        "              i ignore single files, s ignore size,",
+        "              t ignore date and time, u ignore subdirectories",
+        "  -i          show information about this program",
+        "  -m n        margin lines around each difference, 0 or more       (1)",
+        "  -n          number the lines                                     (off)",
+        "  -o letter   sort directory rows: d or t date, e extension,       (d)",
+        "              n name, s size",
+        "  -s          ignore spaces                                        (off)",
+        "  -t n        tab size, 1 to 19                                    (4)",
+        "  -w n        output width, 20 or more                             (79)",
+        "  -x          expand tabs before comparing                         (off)",
+        "  --help      show this text",
+        "  --version   show the version",
+        "",
+        "Exit status: 0 after a report, with or without differences; 1 after a failure.",
+        "On a terminal the report is paged: Space shows one more line, Esc or Ctrl-C",
+        "stops, any other key shows the next page. Any key cancels a comparison.",
+    };
+}
+
+std::vector<STRING> InformationLines(std::string_view osDescription)
+{
+    std::vector<STRING> lines = {
+        "",
+        "kestacon compares two text files line by line, or two directory trees entry",
+        "by entry, and prints the two sides next to each other with the differences",
+        "marked. Run it without arguments for the list of options.",
+        "",
+        STRING("Version: ") + KESTA_VERSION,
+    };
+    lines.push_back("System:  "
+                    + (osDescription.empty() ? STRING("unknown") : STRING(osDescription)));
+    return lines;
 }

@@ -1,8 +1,30 @@
-// The one-line messages kestacon ends with when something fails.
+// The texts kestacon prints: its banner, usage and information texts, and the one-line messages
+// it ends with when something fails.
 #pragma once
 
 #include "core/string.h"
 
+#include <string_view>
+#include <vector>
+
 // "Error" or "Fatal", then " <path> 0" when a path belongs to it, then ": " and the message
 // ("?" when there is none). No line end.
 [[nodiscard]] STRING ErrorLine(const char *kind, const char *path, const char *message);
+
+inline constexpr const char *kErrorKind = "Error";
+inline constexpr const char *kFatalKind = "Fatal";
+
+// Message texts of the error lines.
+inline constexpr const char *kNotFoundText = "not found";
+inline constexpr const char *kPatternText = "a file cannot be compared with a wildcard pattern";
+inline constexpr const char *kCannotExtractFormat = "cannot extract %s";
+inline constexpr const char *kOutOfMemoryText = "out of memory";
+// Shown, followed by the side's name and a space, while a side is loaded.
+inline constexpr const char *kLoadingText = "Loading";
+
+// "kestacon <version>: ..." on one line.
+[[nodiscard]] STRING Banner();
+// The usage text, one entry per line, without the banner.
+[[nodiscard]] std::vector<STRING> UsageLines();
+// The information text, one entry per line, without the banner.
+[[nodiscard]] std::vector<STRING> InformationLines(std::string_view osDescription);

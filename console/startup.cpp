@@ -1,0 +1,108 @@
+#include "console/startup.h"
+
+#include "console/command_line.h"
+#include "console/messages.h"
+#include "console/pager.h"
+#include "console/report.h"
+#include "console/status_console.h"
+#include "console/terminal.h"
+#include "core/locale_settings.h"
+#include "core/pathname.h"
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+static constexpr int kStatusReport = 0;
+static constexpr int kStatusFailure = 1;
+
+// Prints lines through the pager until the reader stops it.
+static void PrintLines(Pager &pager, const std::vector<STRING> &lines)
+{
+    for (const STRING &line : lines) {
+        if (!pager.PrintLine(line)) {
+            return;
+        }
+    }
+}
+
+static int PrintUsage(Pager &pager, int status)
+{
+    if (pager.PrintLine(Banner())) {
+        PrintLines(pager, UsageLines());
+    }
+    return status;
+}
+
+static void PrintError(const char *path, const char *message)
+{
+    std::puts(ErrorLine(kErrorKind, path, message).c_str());
+}
+
+// A path names nothing: classified twice, as the first answer may only have completed the path.
+static bool NamesNothingAfterRetry(PATHNAME &path)
+{
+    return path.Classify() == kKindNothing && path.Classify() == kKindNothing;
+}
+
+// Finds the two sides and hands them to the comparison. A single file is compared with its
+// ".BAK" copy; a single directory is not enough to compare.
+static int ResolveAndCompare(const ConsoleOptions &options, bool console, Terminal *terminal,
+                             Pager &pager)
+{
+    std::unique_ptr<STATUS_CONSOLE> status;
+    if (console) {
+        status = std::make_unique<STATUS_CONSOLE>(stdout, terminal);
+    }
+    PATHNAME left(options.LeftSide());
+    if (NamesNothingAfterRetry(left)) {
+        PrintError(left.c_str(), kNotFoundText);
+        return kStatusFailure;
+    }
+    PATHNAME right(left);
+    if (options.RightSide() != nullptr) {
+        right = PATHNAME(options.RightSide());
+    } else if (left.IsFile()) {
+        right.SetExtension(".BAK");
+    } else {
+        status.reset();
+        return PrintUsage(pager, kStatusFailure);
+    }
+    if (NamesNothingAfterRetry(right)) {
+        PrintError(right.c_str(), kNotFoundText);
+        return kStatusFailure;
+    }
+    return CompareAndReport(options, left, right, std::move(status), pager);
+}
+
+int RunKestacon(int argc, const char *const *argv)
+{
+    // Only a terminal gets paging, progress dots and cancelling; redirected output gets none.
+    const bool console = isatty(STDOUT_FILENO) != 0;
+    std::unique_ptr<Terminal> terminal = console ? Terminal::Open() : nullptr;
+    Pager pager(stdout, terminal.get());
+
+    ConsoleOptions options = ParseCommandLine(argc, argv);
+    options.osDescription = OsDescription().value_or(STRING());
+
+    switch (options.longRequest) {
+    case LongRequest::Help:
+        return PrintUsage(pager, kStatusReport);
+    case LongRequest::Version:
+        std::puts(Banner().c_str());
+        return kStatusReport;
+    case LongRequest::None:
+        break;
+    }
+    if (options.informationRequest != 0) {
+        if (pager.PrintLine(Banner())) {
+            PrintLines(pager, InformationLines(options.osDescription));
+        }
+        return kStatusFailure;
+    }
+    LoadLocaleSettings();
+    if (options.compare.parseStatus != 0 || options.LeftSide() == nullptr) {
+        return PrintUsage(pager, kStatusFailure);
+    }
+    return ResolveAndCompare(options, console, terminal.get(), pager);
+}
