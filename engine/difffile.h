@@ -10,6 +10,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string_view>
+
+class STATUS_IO;
 
 // Line-end kinds seen while loading.
 inline constexpr std::uint16_t kLineEndCr = 0x01;

@@ -1,0 +1,425 @@
+#include "engine/line_hash.h"
+
+#include "core/options.h"
+#include "core/utf8.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <cwctype>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr std::uint32_t kCrc32Polynomial = 0xEDB88320; // reflected CRC-32
+constexpr std::uint16_t kCrc16Polynomial = 0x8408;     // reflected CRC-16-CCITT
+constexpr std::uint32_t kHashingOptions
+    = kOptIgnoreCase | kOptIgnoreSpaces | kOptIgnoreTrailingBlanks | kOptExpandTabs;
+
+constexpr unsigned char kTab = '\t';
+constexpr unsigned char kSpace = ' ';
+constexpr unsigned char kCtrlZ = 0x1A;
+
+// Slicing tables: entry [s][b] is the CRC register after byte b followed by s zero bytes, so
+// that eight bytes can be folded into the register with eight independent look-ups.
+template <typename Register, Register Polynomial>
+constexpr std::array<std::array<Register, 256>, 8> MakeSlicingTables()
+{
+    std::array<std::array<Register, 256>, 8> tables{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        auto crc = static_cast<Register>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) != 0 ? static_cast<Register>((crc >> 1) ^ Polynomial)
+                                 : static_cast<Register>(crc >> 1);
+        tables[0][byte] = crc;
+    }
+    for (std::size_t slice = 1; slice < 8; ++slice)
+        for (std::size_t byte = 0; byte < 256; ++byte) {
+            Register previous = tables[slice - 1][byte];
+            tables[slice][byte]
+                = static_cast<Register>((previous >> 8) ^ tables[0][previous & 0xFF]);
+        }
+    return tables;
+}
+
+constexpr auto kCrc32Tables = MakeSlicingTables<std::uint32_t, kCrc32Polynomial>();
+constexpr auto kCrc16Tables = MakeSlicingTables<std::uint16_t, kCrc16Polynomial>();
+static_assert(kCrc32Tables[0][1] == 0x77073096);
+static_assert(kCrc16Tables[0][1] == 0x1189);
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+std::uint64_t LoadWord(const unsigned char *p)
+{
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if constexpr (std::endian::native == std::endian::big)
+        word = __builtin_bswap64(word);
+    return word;
+}
+
+// High bit set in each byte of word that equals byte (plus, possibly, bits above the first
+// such byte; only the lowest set bit is exact).
+std::uint64_t BytesEqual(std::uint64_t word, unsigned char byte)
+{
+    std::uint64_t x = word ^ (kOnes * byte);
+    return (x - kOnes) & ~x & kHighBits;
+}
+
+// Columns to the next tab stop after column.
+std::int64_t NextTabStop(std::int64_t column, std::int64_t tabSize)
+{
+    return (column / tabSize + 1) * tabSize;
+}
+
+const unsigned char *FindRunEnd(const unsigned char *p, const unsigned char *end,
+                                bool spacesEndRuns)
+{
+    while (end - p >= 8) {
+        std::uint64_t word = LoadWord(p);
+        std::uint64_t hits = BytesEqual(word, kTab);
+        if (spacesEndRuns)
+            hits |= BytesEqual(word, kSpace);
+        if (hits != 0)
+            return p + std::countr_zero(hits) / 8;
+        p += 8;
+    }
+    while (p < end && *p != kTab && !(spacesEndRuns && *p == kSpace))
+        ++p;
+    return p;
+}
+
+std::size_t EncodeUtf8(char32_t codePoint, unsigned char *out)
+{
+    if (codePoint < 0x80) {
+        out[0] = static_cast<unsigned char>(codePoint);
+        return 1;
+    }
+    if (codePoint < 0x800) {
+        out[0] = static_cast<unsigned char>(0xC0 | (codePoint >> 6));
+        out[1] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
+        return 2;
+    }
+    if (codePoint < 0x10000) {
+        out[0] = static_cast<unsigned char>(0xE0 | (codePoint >> 12));
+        out[1] = static_cast<unsigned char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out[2] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<unsigned char>(0xF0 | (codePoint >> 18));
+    out[1] = static_cast<unsigned char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out[3] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
+    return 4;
+}
+
+std::string_view View(const unsigned char *p, std::size_t n)
+{
+    return {reinterpret_cast<const char *>(p), n};
+}
+
+} // namespace
+
+const unsigned char *FindLineStop(const unsigned char *p, const unsigned char *end, bool &plain)
+{
+    bool clean = true;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i ctrlZ = _mm_set1_epi8(static_cast<char>(kCtrlZ));
+    const __m128i tab = _mm_set1_epi8(static_cast<char>(kTab));
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i stops
+            = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                           _mm_or_si128(_mm_cmpeq_epi8(v, ctrlZ), _mm_cmpeq_epi8(v, zero)));
+        auto stopMask = static_cast<unsigned>(_mm_movemask_epi8(stops));
+        auto specialMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, tab))
+                                                 | _mm_movemask_epi8(v));
+        if (stopMask != 0) {
+            unsigned index = static_cast<unsigned>(std::countr_zero(stopMask));
+            if ((specialMask & ((1u << index) - 1)) != 0)
+                clean = false;
+            plain = clean;
+            return p + index;
+        }
+        if (specialMask != 0)
+            clean = false;
+        p += 16;
+    }
+#endif
+    while (end - p >= 8) {
+        std::uint64_t word = LoadWord(p);
+        std::uint64_t stops = BytesEqual(word, '\r') | BytesEqual(word, '\n')
+                              | BytesEqual(word, kCtrlZ) | BytesEqual(word, 0);
+        std::uint64_t special = BytesEqual(word, kTab) | (word & kHighBits);
+        if (stops != 0) {
+            int index = std::countr_zero(stops) / 8;
+            // A false tab hit lies above a real one, so masking below the stop stays exact.
+            std::uint64_t below = index == 0 ? 0 : (~0ULL >> (64 - 8 * index));
+            if ((special & below) != 0)
+                clean = false;
+            plain = clean;
+            return p + index;
+        }
+        if (special != 0)
+            clean = false;
+        p += 8;
+    }
+    for (; p < end; ++p) {
+        unsigned char c = *p;
+        if (c == '\r' || c == '\n' || c == kCtrlZ || c == 0)
+            break;
+        if (c == kTab || c >= 0x80)
+            clean = false;
+    }
+    plain = clean;
+    return p;
+}
+
+void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p, std::size_t n)
+{
+    std::uint32_t a = h32;
+    std::uint32_t b = h16;
+    const auto &t32 = kCrc32Tables;
+    const auto &t16 = kCrc16Tables;
+    for (; n >= 8; n -= 8, p += 8) {
+        std::uint64_t word = LoadWord(p);
+        std::uint64_t x = word ^ a;
+        std::uint64_t y = word ^ b;
+        a = t32[7][x & 0xFF] ^ t32[6][(x >> 8) & 0xFF] ^ t32[5][(x >> 16) & 0xFF]
+            ^ t32[4][(x >> 24) & 0xFF] ^ t32[3][(x >> 32) & 0xFF] ^ t32[2][(x >> 40) & 0xFF]
+            ^ t32[1][(x >> 48) & 0xFF] ^ t32[0][x >> 56];
+        b = t16[7][y & 0xFF] ^ t16[6][(y >> 8) & 0xFF] ^ t16[5][(y >> 16) & 0xFF]
+            ^ t16[4][(y >> 24) & 0xFF] ^ t16[3][(y >> 32) & 0xFF] ^ t16[2][(y >> 40) & 0xFF]
+            ^ t16[1][(y >> 48) & 0xFF] ^ t16[0][y >> 56];
+    }
+    for (; n > 0; --n, ++p) {
+        a = (a >> 8) ^ t32[0][(a ^ *p) & 0xFF];
+        b = (b >> 8) ^ t16[0][(b ^ *p) & 0xFF];
+    }
+    h32 = a;
+    h16 = static_cast<std::uint16_t>(b);
+}
+
+LineHasher::LineHasher(std::uint32_t options, std::int32_t tabSize)
+    : m_options(options & kHashingOptions),
+      // A tab must always reach a later column; a stop width below 1 would divide by zero.
+      m_tabSize(std::max<std::int32_t>(tabSize, 1))
+{
+    for (int c = 0; c < 256; ++c)
+        m_upper[c]
+            = static_cast<unsigned char>((m_options & kOptIgnoreCase) != 0 ? std::toupper(c) : c);
+    // In a multibyte locale the single bytes above 0x7F are no letters; the UTF-8 sequences
+    // they form are upper-cased per code point instead.
+    m_foldUtf8 = (m_options & kOptIgnoreCase) != 0 && MB_CUR_MAX > 1;
+}
+
+void LineHasher::Begin()
+{
+    m_h16 = 0xFFFF;
+    m_h32 = 0xFFFFFFFF;
+    m_column = 0;
+    m_width = 0;
+    m_pendingSpaces = 0;
+}
+
+LineHash LineHasher::Finish() const
+{
+    LineHash result;
+    result.h16 = m_h16;
+    result.h32 = m_h32;
+    result.width = static_cast<std::uint32_t>(std::min<std::int64_t>(m_width, UINT32_MAX));
+    return result;
+}
+
+LineHash LineHasher::HashLine(std::string_view text)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    bool plain
+        = std::none_of(p, p + text.size(), [](unsigned char c) { return c == kTab || c >= 0x80; });
+    Begin();
+    Feed(p, text.size(), plain);
+    return Finish();
+}
+
+void LineHasher::Feed(const unsigned char *p, std::size_t n, bool plain)
+{
+    if (n == 0)
+        return;
+    if (m_options == 0)
+        FeedPlain(p, n, plain);
+    else
+        FeedWithOptions(p, n);
+}
+
+// Without options every byte enters the hashes as it is; only the columns need a closer look,
+// and only when the piece holds tabs or non-ASCII bytes.
+void LineHasher::FeedPlain(const unsigned char *p, std::size_t n, bool plain)
+{
+    AddBytesToHashes(m_h16, m_h32, p, n);
+    if (plain) {
+        m_column += static_cast<std::int64_t>(n);
+        m_width = m_column;
+        return;
+    }
+    const unsigned char *end = p + n;
+    while (p < end) {
+        if (*p == kTab) {
+            // A tab moves the column but does not widen the line.
+            m_column = NextTabStop(m_column, m_tabSize);
+            ++p;
+            continue;
+        }
+        const unsigned char *runEnd = FindRunEnd(p, end, /*spacesEndRuns=*/false);
+        AdvanceColumns(p, static_cast<std::size_t>(runEnd - p));
+        m_width = m_column;
+        p = runEnd;
+    }
+}
+
+void LineHasher::FeedWithOptions(const unsigned char *p, std::size_t n)
+{
+    const bool ignoreSpaces = (m_options & kOptIgnoreSpaces) != 0;
+    const bool dropTrailing = (m_options & kOptIgnoreTrailingBlanks) != 0;
+    const bool expandTabs = (m_options & kOptExpandTabs) != 0;
+    const unsigned char *end = p + n;
+    while (p < end) {
+        if (*p == kTab) {
+            ++p;
+            std::int64_t stop = NextTabStop(m_column, m_tabSize);
+            if (ignoreSpaces) {
+                m_column = stop;
+                continue;
+            }
+            if (expandTabs)
+                m_pendingSpaces += stop - m_column;
+            m_column = stop;
+            if (expandTabs && dropTrailing)
+                continue; // the spaces wait for a later character
+            AddPendingSpaces();
+            if (expandTabs) {
+                m_width = m_column;
+            } else {
+                AddRun(&kTab, 1); // the tab itself; it does not widen the line
+            }
+            continue;
+        }
+        if (ignoreSpaces && *p == kSpace) {
+            ++m_column;
+            ++p;
+            continue;
+        }
+
+        // A run of bytes up to the next tab (or space, when spaces are ignored). Spaces inside
+        // it enter the hashes as themselves, exactly as pending spaces would.
+        const unsigned char *runEnd = FindRunEnd(p, end, /*spacesEndRuns=*/ignoreSpaces);
+        const unsigned char *textEnd = runEnd;
+        if (dropTrailing)
+            while (textEnd > p && textEnd[-1] == kSpace)
+                --textEnd;
+        if (textEnd > p) {
+            AddPendingSpaces();
+            AddRun(p, static_cast<std::size_t>(textEnd - p));
+            AdvanceColumns(p, static_cast<std::size_t>(textEnd - p));
+            m_width = m_column;
+        }
+        // Blanks at the end of the run stay pending: they count only when text follows.
+        std::int64_t blanks = runEnd - textEnd;
+        m_pendingSpaces += blanks;
+        m_column += blanks;
+        p = runEnd;
+    }
+}
+
+void LineHasher::AddPendingSpaces()
+{
+    static constexpr unsigned char kSpaces[64]
+        = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+           ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+           ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+           ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    while (m_pendingSpaces > 0) {
+        auto count = static_cast<std::size_t>(std::min<std::int64_t>(m_pendingSpaces, 64));
+        AddBytesToHashes(m_h16, m_h32, kSpaces, count);
+        m_pendingSpaces -= static_cast<std::int64_t>(count);
+    }
+}
+
+// Adds bytes that are neither tabs nor line ends, upper-cased when case is ignored.
+void LineHasher::AddRun(const unsigned char *p, std::size_t n)
+{
+    if ((m_options & kOptIgnoreCase) == 0) {
+        AddBytesToHashes(m_h16, m_h32, p, n);
+        return;
+    }
+    unsigned char folded[256];
+    while (n > 0) {
+        std::size_t taken = 0;
+        std::size_t produced = FoldInto(p, n, folded, sizeof folded, taken);
+        AddBytesToHashes(m_h16, m_h32, folded, produced);
+        p += taken;
+        n -= taken;
+    }
+}
+
+// Upper-cases a prefix of [p, p + n) into out; answers the bytes written and sets taken to the
+// bytes read. Leaves room for one whole UTF-8 sequence, so a sequence is never split.
+std::size_t LineHasher::FoldInto(const unsigned char *p, std::size_t n, unsigned char *out,
+                                 std::size_t room, std::size_t &taken) const
+{
+    std::size_t written = 0;
+    std::size_t i = 0;
+    while (i < n && written + 4 <= room) {
+        unsigned char c = p[i];
+        if (c < 0x80 || !m_foldUtf8) {
+            out[written++] = m_upper[c];
+            ++i;
+            continue;
+        }
+        Utf8Char character = DecodeUtf8(View(p, n), i);
+        if (!character.valid) {
+            out[written++] = c;
+            ++i;
+            continue;
+        }
+        auto upper = static_cast<char32_t>(std::towupper(static_cast<wint_t>(character.codePoint)));
+        if (upper > 0x10FFFF || (upper >= 0xD800 && upper <= 0xDFFF))
+            upper = character.codePoint;
+        written += EncodeUtf8(upper, out + written);
+        i += character.length;
+    }
+    taken = i;
+    return written;
+}
+
+// Moves the column over a run without tabs: ASCII bytes take one column each, UTF-8
+// sequences their display width.
+void LineHasher::AdvanceColumns(const unsigned char *p, std::size_t n)
+{
+    std::size_t i = 0;
+    while (i < n) {
+        if (n - i >= 8 && (LoadWord(p + i) & kHighBits) == 0) {
+            m_column += 8;
+            i += 8;
+            continue;
+        }
+        if (p[i] < 0x80) {
+            ++m_column;
+            ++i;
+            continue;
+        }
+        Utf8Char character = DecodeUtf8(View(p, n), i);
+        m_column += CharWidth(character);
+        i += character.length;
+    }
+}

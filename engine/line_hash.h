@@ -1,0 +1,70 @@
+// Hashing the lines of a text side. Each line gets a 16-bit and a 32-bit hash (reflected
+// CRC-16-CCITT and CRC-32 without final inversion) of its text as the comparison options see
+// it: blanks ignored or trailing blanks dropped, tabs expanded to spaces, letters upper-cased.
+// Loading a large file spends most of its time here, so the common cases run wide: the line
+// end is found many bytes at a time, and runs of ordinary bytes go through both CRCs eight
+// bytes per step.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+struct LineHash
+{
+    std::uint16_t h16 = 0xFFFF;
+    std::uint32_t h32 = 0xFFFFFFFF;
+    std::uint32_t width = 0; // columns up to the last character that counts
+
+    friend bool operator==(const LineHash &, const LineHash &) = default;
+};
+
+// The first CR, LF, Ctrl-Z or NUL in [p, end), or end when there is none. plain is set when
+// the bytes before it hold no TAB and no byte of 0x80 or above (their width is their count).
+[[nodiscard]] const unsigned char *FindLineStop(const unsigned char *p, const unsigned char *end,
+                                                bool &plain);
+
+// Continues both CRCs over n bytes, as if each byte were added on its own.
+void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p,
+                      std::size_t n);
+
+// Hashes one line at a time, the line's text given in one or more pieces. A piece never holds
+// a line-end byte (CR, LF, Ctrl-Z, NUL) and never ends inside a UTF-8 sequence unless the line
+// ends there: columns count display width, and a sequence cut in two would count as two
+// invalid bytes.
+class LineHasher
+{
+public:
+    // options: the comparison option bits (0x08 case, 0x10 spaces, 0x20 trailing blanks, 0x40
+    // tabs; others are ignored). Upper-casing follows the current locale, read here once.
+    LineHasher(std::uint32_t options, std::int32_t tabSize);
+
+    void Begin();
+    // plain: the piece holds no TAB and no byte of 0x80 or above (false is always safe).
+    void Feed(const unsigned char *p, std::size_t n, bool plain);
+    // The hashes and width of the line fed since Begin; pending trailing blanks are dropped.
+    [[nodiscard]] LineHash Finish() const;
+
+    // Begin, Feed and Finish for one whole line.
+    [[nodiscard]] LineHash HashLine(std::string_view text);
+
+private:
+    void FeedPlain(const unsigned char *p, std::size_t n, bool plain);
+    void FeedWithOptions(const unsigned char *p, std::size_t n);
+    void AddRun(const unsigned char *p, std::size_t n);
+    void AddPendingSpaces();
+    void AdvanceColumns(const unsigned char *p, std::size_t n);
+    [[nodiscard]] std::size_t FoldInto(const unsigned char *p, std::size_t n, unsigned char *out,
+                                       std::size_t room, std::size_t &taken) const;
+
+    std::uint32_t m_options;
+    std::int64_t m_tabSize;
+    bool m_foldUtf8 = false; // upper-case non-ASCII letters per code point (UTF-8 locale)
+    unsigned char m_upper[256];
+
+    std::uint16_t m_h16 = 0xFFFF;
+    std::uint32_t m_h32 = 0xFFFFFFFF;
+    std::int64_t m_column = 0;
+    std::int64_t m_width = 0;
+    std::int64_t m_pendingSpaces = 0;
+};
