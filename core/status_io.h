@@ -26,6 +26,13 @@ public:
     // Re-divides the rest of the gauge into n steps when more work turns up.
     void SetStepCount(int n);
     void AddStep() { SetStepCount(m_stepCount + 1); }
+    // Ends the current step without a message, so that progress reported next fills the
+    // following step (the last step of an operation brings the gauge to its end).
+    void FinishStep()
+    {
+        if (m_currentStep + 1 < m_stepCount)
+            ++m_currentStep;
+    }
 
     // Work-item counts of the running line matching: it sets the total before it starts and
     // advances done with every matched pair.

@@ -139,34 +139,47 @@ private:
         Placed       // k-th entry placed on this side by a comparison
     };
 
+    // A link to the other listing of a comparison, valid only while that listing lives and
+    // has not been read again since the link was made.
+    struct Peer
+    {
+        DIRECTORYOBJECT *object = nullptr;
+        std::weak_ptr<const std::uint64_t> generation;
+        std::uint64_t seen = 0;
+
+        [[nodiscard]] bool Current() const;
+    };
+    [[nodiscard]] static Peer PeerOf(DIRECTORYOBJECT &other);
+
     void InitColumns();
+    void ShowFolderColumnByOptions();
     [[nodiscard]] bool ArrayNeedsRebuild(const DIRECTORYOBJECT *right, bool ignoreCase) const;
     void PairWithoutCase();
-    // The CRC of an entry's contents; false when the file cannot be read.
-    bool EnsureChecksum(DirEntry &entry);
+    // Makes the entry's CRC known (owner is the listing it belongs to); false when the file
+    // cannot be read.
+    static bool EnsureChecksum(DirEntry &entry, const DIRECTORYOBJECT &owner);
 
     const CompareOptions &m_options;
     PATHNAME m_path;
     bool m_archive = false;
-    std::uint64_t m_serial; // changes with every change of the entries
+    // Changes with every change of the entries; the other listing's links check it.
+    std::shared_ptr<std::uint64_t> m_generation;
     // In the right listing after a comparison: the left listing, whose rows hold both sides.
-    DIRECTORYOBJECT *m_link = nullptr;
-    // In the left listing after a comparison: the right listing.
-    DIRECTORYOBJECT *m_partner = nullptr;
+    Peer m_link;
+    // In the left listing after pairing: the right listing its array was built with.
+    Peer m_partner;
     std::vector<std::unique_ptr<DirEntry>> m_entries;
 
     std::vector<DirEntry *> m_array;
     bool m_arrayBuilt = false;
     bool m_arrayIgnoreCase = false;
-    std::size_t m_arrayCapacity = 0;               // both entry counts when built
-    const DIRECTORYOBJECT *m_arrayRight = nullptr; // the right listing it was built with
-    std::uint64_t m_arraySerial = 0;               // this listing's serial when built
-    std::uint64_t m_arrayRightSerial = 0;          // the right listing's serial when built
-    int m_sortMode = 0;                            // as last applied
+    std::size_t m_arrayCapacity = 0;     // both entry counts when built
+    std::uint64_t m_arrayGeneration = 0; // this listing's generation when built
+    int m_sortMode = 0;                  // as last applied
 
     RecordSource m_recordSource = RecordSource::Enumeration;
     // Filled by a comparison in the left listing: the entry shown at each left and right
-    // position (the left listing's array keeps both sides' rows).
+    // position (the left listing keeps both sides' rows).
     std::vector<DirEntry *> m_leftRows;
     std::vector<DirEntry *> m_rightRows;
 
