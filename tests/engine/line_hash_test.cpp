@@ -1,0 +1,261 @@
+// Line hashing: the wide routines must give exactly what adding one byte at a time gives,
+// under every combination of the comparison options.
+#include "core/options.h"
+#include "core/utf8.h"
+#include "engine/line_hash.h"
+
+#include <clocale>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// One byte at a time, bit by bit, straight from the rules: the reference the fast paths must
+// match.
+LineHash ReferenceHash(std::string_view text, std::uint32_t options, std::int64_t tabSize)
+{
+    std::uint32_t h16 = 0xFFFF;
+    std::uint32_t h32 = 0xFFFFFFFF;
+    std::int64_t column = 0;
+    std::int64_t width = 0;
+    std::int64_t pending = 0;
+    auto add = [&](unsigned char byte) {
+        h16 ^= byte;
+        h32 ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            h16 = (h16 & 1) != 0 ? (h16 >> 1) ^ 0x8408 : h16 >> 1;
+            h32 = (h32 & 1) != 0 ? (h32 >> 1) ^ 0xEDB88320 : h32 >> 1;
+        }
+    };
+    auto flush = [&] {
+        for (; pending > 0; --pending)
+            add(' ');
+    };
+    auto upper = [&](char c) {
+        auto byte = static_cast<unsigned char>(c);
+        return (options & kOptIgnoreCase) != 0 && byte >= 'a' && byte <= 'z'
+                   ? static_cast<unsigned char>(byte - 'a' + 'A')
+                   : byte;
+    };
+    const bool ignoreSpaces = (options & kOptIgnoreSpaces) != 0;
+    const bool dropTrailing = (options & kOptIgnoreTrailingBlanks) != 0;
+    const bool expandTabs = (options & kOptExpandTabs) != 0;
+    for (std::size_t i = 0; i < text.size();) {
+        char c = text[i];
+        if (c == ' ') {
+            ++column;
+            ++i;
+            if (ignoreSpaces)
+                continue;
+            if (dropTrailing) {
+                ++pending;
+                continue;
+            }
+            flush();
+            add(' ');
+            width = column;
+            continue;
+        }
+        if (c == '\t') {
+            ++i;
+            std::int64_t stop = (column / tabSize + 1) * tabSize;
+            if (ignoreSpaces) {
+                column = stop;
+                continue;
+            }
+            if (expandTabs)
+                pending += stop - column;
+            column = stop;
+            if (expandTabs && dropTrailing)
+                continue;
+            flush();
+            if (expandTabs)
+                width = column;
+            else
+                add('\t');
+            continue;
+        }
+        Utf8Char character = DecodeUtf8(text, i);
+        flush();
+        for (std::size_t k = 0; k < character.length; ++k)
+            add(upper(text[i + k]));
+        column += CharWidth(character);
+        width = column;
+        i += character.length;
+    }
+    return LineHash{static_cast<std::uint16_t>(h16), h32, static_cast<std::uint32_t>(width)};
+}
+
+std::string RandomLine(std::mt19937 &random, int kind)
+{
+    static const char *const kPieces[]
+        = {"a", "Z", "q",  " ", "  ",           "\t",       "\xC3\xA9",
+           "x", "7", "\t", " ", "\xE4\xB8\xAD", "e\xCC\x81"};
+    std::uniform_int_distribution<int> length(0, 120);
+    std::string line;
+    int n = length(random);
+    for (int i = 0; i < n; ++i) {
+        if (kind == 0) {
+            // Any byte but the line ends.
+            auto byte = static_cast<unsigned char>(random() % 256);
+            if (byte == '\r' || byte == '\n' || byte == 0 || byte == 0x1A)
+                byte = ' ';
+            line += static_cast<char>(byte);
+        } else {
+            line += kPieces[random() % (kind == 1 ? 12 : 13)];
+        }
+    }
+    return line;
+}
+
+// Splits text into pieces at character boundaries, as the load hands them over.
+std::vector<std::string_view> RandomPieces(std::mt19937 &random, std::string_view text)
+{
+    std::vector<std::size_t> boundaries;
+    for (std::size_t i = 0; i < text.size(); i += DecodeUtf8(text, i).length)
+        boundaries.push_back(i);
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    for (std::size_t b : boundaries)
+        if (b > start && random() % 5 == 0) {
+            pieces.push_back(text.substr(start, b - start));
+            start = b;
+        }
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
+TEST(LineHash, WideRoutinesMatchByteAtATime)
+{
+    std::mt19937 random(12345);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 3000; ++i)
+        lines.push_back(RandomLine(random, i % 3));
+    lines.emplace_back();
+    lines.emplace_back(300, ' ');
+    lines.emplace_back("   \t\t  ");
+
+    for (std::uint32_t combination = 0; combination < 16; ++combination) {
+        std::uint32_t options = combination << 3; // 0x08, 0x10, 0x20, 0x40
+        for (int tabSize : {1, 3, 4, 8}) {
+            LineHasher hasher(options | kOptLineNumbers | kOptShowAll, tabSize);
+            for (const std::string &line : lines) {
+                LineHash expected = ReferenceHash(line, options, tabSize);
+                ASSERT_EQ(hasher.HashLine(line), expected)
+                    << "options " << options << " tab " << tabSize << " line '" << line << "'";
+                hasher.Begin();
+                for (std::string_view piece : RandomPieces(random, line)) {
+                    const auto *p = reinterpret_cast<const unsigned char *>(piece.data());
+                    bool plain = false;
+                    (void)FindLineStop(p, p + piece.size(), plain);
+                    hasher.Feed(p, piece.size(), plain);
+                }
+                ASSERT_EQ(hasher.Finish(), expected)
+                    << "in pieces, options " << options << " tab " << tabSize;
+            }
+        }
+    }
+}
+
+TEST(LineHash, OptionsDecideWhichLinesAreEqual)
+{
+    struct Case
+    {
+        const char *a;
+        const char *b;
+        std::uint32_t options;
+        bool equal;
+    };
+    const Case cases[] = {
+        {"abc  ", "abc", kOptIgnoreTrailingBlanks, true},
+        {"a  bc", "a bc", kOptIgnoreTrailingBlanks, false},
+        {"abc  ", "abc", 0, false},
+        {"a b", "ab", kOptIgnoreSpaces, true},
+        {"    ", "", kOptIgnoreSpaces, true},
+        {"\t \t", "", kOptIgnoreSpaces, true},
+        {"   ", "", kOptIgnoreTrailingBlanks, true},
+        {"a\tb", "a   b", kOptExpandTabs, true},
+        {"a\tb", "a   b", 0, false},
+        {"ab\t", "ab", kOptExpandTabs | kOptIgnoreTrailingBlanks, true},
+        {"ab\t", "ab", kOptIgnoreTrailingBlanks, false},
+        {"Hello", "HELLO", kOptIgnoreCase, true},
+        {"Hello", "HELLO", 0, false},
+        // A tab counts from the display column: a two-column character leaves two spaces.
+        {"\xE4\xB8\xAD\tb", "\xE4\xB8\xAD  b", kOptExpandTabs, true},
+        {"\xC3\xA9\tb", "\xC3\xA9   b", kOptExpandTabs, true},
+    };
+    for (const Case &c : cases) {
+        LineHasher hasher(c.options, 4);
+        LineHash a = hasher.HashLine(c.a);
+        LineHash b = hasher.HashLine(c.b);
+        EXPECT_EQ(a.h16 == b.h16 && a.h32 == b.h32, c.equal)
+            << "'" << c.a << "' vs '" << c.b << "' options " << c.options;
+    }
+}
+
+TEST(LineHash, BlankLinesKeepTheStartValueAndWidthsCountColumns)
+{
+    LineHasher plain(0, 4);
+    EXPECT_EQ(plain.HashLine(""), (LineHash{0xFFFF, 0xFFFFFFFF, 0}));
+    LineHasher spaces(kOptIgnoreSpaces, 4);
+    EXPECT_EQ(spaces.HashLine(" \t ").h16, 0xFFFF);
+
+    // A tab alone does not widen the line unless it is expanded; trailing blanks do not count
+    // when they are ignored.
+    EXPECT_EQ(plain.HashLine("ab\t").width, 2u);
+    EXPECT_EQ(plain.HashLine("ab\tc").width, 5u);
+    EXPECT_EQ(LineHasher(kOptExpandTabs, 4).HashLine("ab\t").width, 4u);
+    EXPECT_EQ(LineHasher(kOptIgnoreTrailingBlanks, 4).HashLine("ab   ").width, 2u);
+    EXPECT_EQ(plain.HashLine("\xE4\xB8\xAD\xE4\xB8\xAD").width, 4u);
+    EXPECT_EQ(plain.HashLine("e\xCC\x81").width, 1u);
+
+    // A tab size below 1 cannot stall the column.
+    EXPECT_EQ(LineHasher(kOptExpandTabs, 0).HashLine("a\tb").width, 3u);
+}
+
+TEST(LineHash, CaseFoldingFollowsAUtf8Locale)
+{
+    std::string saved = std::setlocale(LC_CTYPE, nullptr);
+    if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr)
+        GTEST_SKIP() << "no C.UTF-8 locale";
+    LineHasher hasher(kOptIgnoreCase, 4);
+    LineHash lower = hasher.HashLine("caf\xC3\xA9");
+    LineHash upper = hasher.HashLine("CAF\xC3\x89");
+    std::setlocale(LC_CTYPE, saved.c_str());
+    EXPECT_EQ(lower, upper);
+    // In the C locale only ASCII letters fold.
+    LineHasher ascii(kOptIgnoreCase, 4);
+    EXPECT_NE(ascii.HashLine("caf\xC3\xA9"), ascii.HashLine("CAF\xC3\x89"));
+}
+
+TEST(LineHash, FindLineStopFindsTheFirstLineEnd)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text(random() % 80, 'x');
+        for (char &c : text) {
+            int pick = static_cast<int>(random() % 40);
+            c = pick == 0   ? '\r'
+                : pick == 1 ? '\n'
+                : pick == 2 ? '\0'
+                : pick == 3 ? '\x1A'
+                : pick == 4 ? '\t'
+                : pick == 5 ? '\xC3'
+                            : static_cast<char>('a' + pick % 26);
+        }
+        std::size_t expected = text.find_first_of(std::string_view("\r\n\0\x1A", 4));
+        if (expected == std::string::npos)
+            expected = text.size();
+        bool expectedPlain = text.substr(0, expected).find_first_of("\t\xC3") == std::string::npos;
+
+        const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+        bool plain = false;
+        const unsigned char *stop = FindLineStop(p, p + text.size(), plain);
+        ASSERT_EQ(static_cast<std::size_t>(stop - p), expected) << round;
+        ASSERT_EQ(plain, expectedPlain) << round;
+    }
+}
+
+} // namespace
