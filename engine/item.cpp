@@ -1,0 +1,366 @@
+#include "engine/item.h"
+
+#include "core/status_io.h"
+#include "core/temp_directory.h"
+#include "engine/difffile.h"
+#include "engine/difflist.h"
+#include "engine/directoryobject.h"
+#include "engine/kind_selection.h"
+#include "engine/line_matching.h"
+
+#include <algorithm>
+#include <utility>
+
+// Every free numbered extension is tried at most once: ".000" to ".999".
+static constexpr int kNumberedNames = 1000;
+// The result list of a positional pairing is at least this wide.
+static constexpr std::uint32_t kMinimumTextWidth = 40;
+static constexpr const char *kExtractFormat = "extract ";
+static constexpr const char *kComparingText = "comparing";
+// What an extraction reports when the extractor left no text of its own.
+static constexpr const char *kExtractionFailedText = "Error";
+
+static ArchiveMemberExtractor g_extractor = nullptr;
+static ArchiveLister g_lister = nullptr;
+
+void SetArchiveMemberExtractor(ArchiveMemberExtractor extractor)
+{
+    g_extractor = extractor;
+}
+
+void SetArchiveLister(ArchiveLister lister)
+{
+    g_lister = lister;
+}
+
+ITEM::ITEM() = default;
+
+ITEM::ITEM(std::string_view path) : PATHNAME(path) {}
+
+ITEM::ITEM(const ITEM &other)
+    : PATHNAME(other), m_memberPath(other.m_memberPath), m_displayName(other.m_displayName)
+{
+}
+
+ITEM &ITEM::operator=(const ITEM &other)
+{
+    if (this == &other)
+        return *this;
+    ReleaseTemporary();
+    m_object.reset();
+    PATHNAME::operator=(other);
+    m_memberPath = other.m_memberPath;
+    m_displayName = other.m_displayName;
+    m_exclusions.clear();
+    m_errorText.clear();
+    return *this;
+}
+
+ITEM::~ITEM()
+{
+    // The object may still read its file; drop it before the file goes.
+    m_object.reset();
+    ReleaseTemporary();
+}
+
+void ITEM::ReleaseTemporary()
+{
+    if (!m_temporary)
+        return;
+    m_temporary = false;
+    m_object.reset();
+    DeleteFileAt(Text());
+}
+
+STRING ITEM::EffectiveName() const
+{
+    // A temporary copy carries a numbered extension; what it is comes from the name it had in
+    // its archive.
+    if (m_temporary && !m_displayName.empty())
+        return m_displayName;
+    return Text();
+}
+
+bool ITEM::IsArchive()
+{
+    if (!IsFile())
+        return false;
+    const PATHNAME name(EffectiveName());
+    return name.ExtensionEquals(".ZIP") || name.ExtensionEquals(".JAR");
+}
+
+void ITEM::SetPath(std::string_view text)
+{
+    ReleaseTemporary();
+    m_object.reset();
+    Parse(text);
+    m_memberPath.clear();
+    m_displayName = text;
+}
+
+const STRING &ITEM::ShownName() const
+{
+    return m_displayName.empty() ? Text() : m_displayName;
+}
+
+void ITEM::DiscardObject()
+{
+    m_object.reset();
+}
+
+void ITEM::SwapSide(ITEM &other)
+{
+    m_object.reset();
+    other.m_object.reset();
+    PATHNAME &mine = *this;
+    PATHNAME &theirs = other;
+    std::swap(mine, theirs);
+    std::swap(m_memberPath, other.m_memberPath);
+    std::swap(m_displayName, other.m_displayName);
+    // The flag goes with the path, so the copy is still deleted with the side showing it.
+    std::swap(m_temporary, other.m_temporary);
+}
+
+// The archive's own listing has no directory to read; the archive support fills it.
+static void ListArchive(DIRECTORYOBJECT &listing, ITEM &archive, STATUS_IO *status)
+{
+    listing.Clear();
+    listing.SetArchive(true);
+    listing.SetPath(archive);
+    listing.Path().TakeSnapshot();
+    if (g_lister != nullptr)
+        g_lister(listing, archive, status);
+}
+
+OpResult ITEM::Load(const CompareOptions &options, STATUS_IO *status)
+{
+    m_object.reset();
+    const std::int32_t kind = Classify();
+    if (kind == kKindNothing)
+        return kEndOrFailure;
+
+    const bool archive = IsArchive();
+    if (kind == kKindFile && !archive) {
+        const PATHNAME effective(EffectiveName());
+        std::unique_ptr<DIFFFILE> file = CreateFileObject(ChooseFileKind(effective));
+        const std::int32_t result = file->Load(Text(), options, status);
+        m_object = std::move(file);
+        return result == 0 ? kOk : static_cast<OpResult>(result);
+    }
+
+    auto listing = std::make_unique<DIRECTORYOBJECT>(options);
+    if (archive) {
+        ListArchive(*listing, *this, status);
+    } else {
+        if (kind == kKindDirectory) {
+            SetFileName("*");
+            Classify();
+        }
+        if (listing->Read(*this, m_exclusions, status) < 0) {
+            m_object = std::move(listing);
+            return kErrorOrCancel;
+        }
+    }
+    m_object = std::move(listing);
+    if (!m_memberPath.empty())
+        m_displayName = Text() + NativeSeparator() + m_memberPath;
+    return kOk;
+}
+
+// The directory part of a member path: up to and including its last separator.
+static std::string_view MemberDirectory(std::string_view memberPath)
+{
+    const std::size_t separator = memberPath.rfind(NativeSeparator());
+    return separator == std::string_view::npos ? std::string_view()
+                                               : memberPath.substr(0, separator + 1);
+}
+
+OpResult ITEM::Descend(ITEM &parent, const STRING *rowName, STATUS_IO *status)
+{
+    m_errorText.clear();
+    const STRING exclusions = parent.m_exclusions;
+    const char separator = NativeSeparator();
+
+    // A folder inside an archive is a member path on the same archive file: nothing is
+    // extracted until a file in it is opened.
+    auto descendIntoFolder = [&](const STRING &name) {
+        const STRING memberPath = STRING(MemberDirectory(parent.m_memberPath)) + name;
+        SetPath(parent.Text());
+        m_memberPath = memberPath;
+        m_displayName = Text() + separator + m_memberPath;
+    };
+
+    if (rowName == nullptr) {
+        *this = parent;
+    } else if (parent.IsFile()) {
+        const bool folderName = rowName->find(separator) != STRING::npos;
+        if (parent.IsArchive()) {
+            if (!rowName->empty() && rowName->back() == separator) {
+                descendIntoFolder(*rowName);
+            } else if (!ExtractMember(*rowName, status, parent, *this)) {
+                m_errorText = parent.m_errorText;
+                return kEndOrFailure;
+            }
+        } else if (folderName) {
+            descendIntoFolder(*rowName);
+        } else {
+            *this = parent;
+        }
+    } else if (parent.Kind() == kKindDirectory || parent.Kind() == kKindPattern) {
+        const STRING path = parent.DirectoryText() + *rowName;
+        SetPath(path);
+    } else {
+        return kEndOrFailure;
+    }
+    // A subfolder opened from a listing skips what its parent listing skipped.
+    m_exclusions = exclusions;
+    return Classify() != kKindNothing ? kOk : kEndOrFailure;
+}
+
+// The name an archive side's members are shown under: its own display name when it is itself
+// an extracted copy, else its path.
+static const STRING &ArchiveShownName(const ITEM &archive)
+{
+    if (archive.IsTemporary() && !archive.DisplayName().empty())
+        return archive.DisplayName();
+    return archive.Text();
+}
+
+// Makes a new empty file for the member in the private folder: the member's own file name
+// with the first free numbered extension. Answers its path, or an empty text.
+static STRING CreateTemporaryFile(std::string_view memberName)
+{
+    const STRING &folder = PrivateTempDirectory();
+    if (folder.empty())
+        return {};
+    const std::size_t separator = memberName.rfind(NativeSeparator());
+    const std::string_view fileName
+        = separator == std::string_view::npos ? memberName : memberName.substr(separator + 1);
+    PATHNAME path(folder, fileName);
+    for (int attempt = 0; attempt < kNumberedNames; ++attempt) {
+        if (path.FindFreeNumberedExtension() != 0)
+            return {};
+        if (CreateFileExclusively(path.Text()))
+            return path.Text();
+        // Something appeared under the free name in between: look again, unless the name
+        // cannot be created at all.
+        if (!path.IsExistingFile())
+            return {};
+    }
+    return {};
+}
+
+bool ExtractMember(std::string_view memberName, STATUS_IO *status, ITEM &archive, ITEM &target)
+{
+    archive.SetErrorText("");
+    if (memberName.empty())
+        return false;
+
+    const STRING temporary = CreateTemporaryFile(memberName);
+    if (temporary.empty()) {
+        archive.SetErrorText(kCannotCreateTempText);
+        return false;
+    }
+    if (status != nullptr) {
+        status->AddStep();
+        status->ShowMessage((STRING(kExtractFormat) + STRING(memberName)).c_str());
+    }
+
+    const STRING fullName = archive.MemberPath() + STRING(memberName);
+    STRING errorText;
+    int result = 1;
+    if (g_extractor != nullptr) {
+        result = g_extractor(archive.Text(), fullName, temporary, status, errorText);
+    } else {
+        errorText = kNoArchiveSupportText;
+    }
+    if (result != 0) {
+        DeleteFileAt(temporary);
+        archive.SetErrorText(errorText.empty() ? kExtractionFailedText : errorText);
+        return false;
+    }
+
+    const STRING displayName = ArchiveShownName(archive) + NativeSeparator() + fullName;
+    target.SetPath(temporary);
+    target.SetDisplayName(displayName);
+    target.SetTemporary(true);
+    return true;
+}
+
+// A listing against a file: row k holds the k-th record of each side. Nothing is known to be
+// equal, so every row differs.
+static OpResult PairByPosition(BASEITEM &left, BASEITEM &right, DIFFLIST &list,
+                               const CompareOptions &options, STATUS_IO *status)
+{
+    if (status != nullptr)
+        status->ShowMessage(kComparingText);
+    const bool ignoreCase = (options.dirOptions & kDirIgnoreCase) != 0;
+    const bool skipFolders = (options.dirOptions & kDirIgnoreSubdirectories) != 0;
+    auto *leftListing = dynamic_cast<DIRECTORYOBJECT *>(&left);
+    auto *rightListing = dynamic_cast<DIRECTORYOBJECT *>(&right);
+    for (DIRECTORYOBJECT *listing : {leftListing, rightListing}) {
+        if (listing != nullptr)
+            listing->PairAndSort(options.sortMode, nullptr, ignoreCase, /*sortByRight=*/false);
+    }
+    auto skipped = [skipFolders](const DIRECTORYOBJECT *listing, std::int64_t k) {
+        if (!skipFolders || listing == nullptr)
+            return false;
+        const DirEntry *entry = listing->Record(k);
+        return entry != nullptr && entry->IsFolder();
+    };
+
+    const std::int64_t leftCount = left.RecordCount();
+    const std::int64_t rightCount = right.RecordCount();
+    std::int64_t i = 0;
+    std::int64_t j = 0;
+    list.SetState(1);
+    for (;;) {
+        while (i < leftCount && skipped(leftListing, i))
+            ++i;
+        while (j < rightCount && skipped(rightListing, j))
+            ++j;
+        if (i >= leftCount && j >= rightCount)
+            break;
+        std::int32_t leftRecord = -1;
+        std::int32_t rightRecord = -1;
+        if (i < leftCount)
+            leftRecord = static_cast<std::int32_t>(i++);
+        if (j < rightCount)
+            rightRecord = static_cast<std::int32_t>(j++);
+        list.AddEntry(leftRecord, rightRecord);
+        if (status != nullptr && status->ShowProgress(leftCount + rightCount, i + j) != 0)
+            return kErrorOrCancel;
+    }
+
+    std::uint32_t width = kMinimumTextWidth;
+    for (BASEITEM *side : {&left, &right}) {
+        if (const auto *file = dynamic_cast<const DIFFITEM *>(side))
+            width = std::max(width, file->WidestLine());
+    }
+    list.SetWidestLine(width);
+    return kOk;
+}
+
+OpResult ComparePair(ITEM &left, ITEM &right, DIFFLIST &list, const CompareOptions &options,
+                     STATUS_IO *status)
+{
+    list.Clear();
+    BASEITEM *leftObject = left.Object();
+    BASEITEM *rightObject = right.Object();
+    if (leftObject == nullptr || rightObject == nullptr)
+        return kEndOrFailure;
+
+    auto *leftListing = dynamic_cast<DIRECTORYOBJECT *>(leftObject);
+    auto *rightListing = dynamic_cast<DIRECTORYOBJECT *>(rightObject);
+    if (leftListing != nullptr && rightListing != nullptr)
+        return DIRECTORYOBJECT::CompareListings(options, list, *leftListing, *rightListing, status);
+    if (leftListing == nullptr && rightListing == nullptr) {
+        auto *leftFile = dynamic_cast<DIFFITEM *>(leftObject);
+        auto *rightFile = dynamic_cast<DIFFITEM *>(rightObject);
+        if (leftFile == nullptr || rightFile == nullptr)
+            return kEndOrFailure;
+        list.SetMargin(options.marginLines);
+        return CompareItems(status, *leftFile, *rightFile, list, 0);
+    }
+    return PairByPosition(*leftObject, *rightObject, list, options, status);
+}

@@ -1,0 +1,112 @@
+// One side of a comparison: a path on disk, where it came from (a member of an archive or a
+// listing, and the name the user knows it by), the exclusion patterns its listing skips, and
+// the comparison object loaded for it. Also the operations both programs share on sides:
+// loading by kind, descending into a row of a listing, extracting an archive member to a
+// temporary file, and comparing a loaded pair.
+#pragma once
+
+#include "core/op_result.h"
+#include "core/options.h"
+#include "core/pathname.h"
+#include "core/string.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+class BASEITEM;
+class DIFFLIST;
+class DIRECTORYOBJECT;
+class STATUS_IO;
+
+class ITEM : public PATHNAME
+{
+public:
+    ITEM();
+    explicit ITEM(std::string_view path);
+    // Copies path, member path and display name; everything else starts empty, so the copy
+    // never owns the original's temporary file.
+    ITEM(const ITEM &other);
+    ITEM &operator=(const ITEM &other);
+    ~ITEM() override; // deletes a temporary file
+
+    // True for an existing file whose extension (from the display name for a temporary copy
+    // that has one, else from the path) is ".ZIP" or ".JAR".
+    virtual bool IsArchive();
+
+    // Points the side at another path: deletes a temporary file, drops the object, clears the
+    // member path; the display name becomes text.
+    void SetPath(std::string_view text);
+
+    // Loads the comparison object chosen by kind. 0 on success, nonzero on failure or cancel.
+    // options must outlive the loaded object (a listing keeps referring to them).
+    [[nodiscard]] OpResult Load(const CompareOptions &options, STATUS_IO *status);
+    // Sets this side from the row named rowName (a listing's relative name; null: the whole
+    // parent) of the parent side. 0 when the resulting path exists.
+    [[nodiscard]] OpResult Descend(ITEM &parent, const STRING *rowName, STATUS_IO *status);
+
+    // The display name, else the path.
+    [[nodiscard]] const STRING &ShownName() const;
+
+    [[nodiscard]] bool IsTemporary() const { return m_temporary; }
+    void SetTemporary(bool temporary) { m_temporary = temporary; }
+    [[nodiscard]] const STRING &MemberPath() const { return m_memberPath; }
+    void SetMemberPath(std::string_view memberPath) { m_memberPath = memberPath; }
+    [[nodiscard]] const STRING &DisplayName() const { return m_displayName; }
+    void SetDisplayName(std::string_view name) { m_displayName = name; }
+    [[nodiscard]] const STRING &Exclusions() const { return m_exclusions; }
+    void SetExclusions(std::string_view patterns) { m_exclusions = patterns; }
+    [[nodiscard]] const STRING &ErrorText() const { return m_errorText; }
+    void SetErrorText(std::string_view text) { m_errorText = text; }
+
+    [[nodiscard]] BASEITEM *Object() const { return m_object.get(); }
+    void DiscardObject();
+
+    // Exchanges path, member path, display name and the ownership of a temporary file with
+    // other; exclusion patterns and error texts stay. Both objects are dropped.
+    void SwapSide(ITEM &other);
+
+private:
+    // Deletes the temporary file, if this side owns one.
+    void ReleaseTemporary();
+    [[nodiscard]] STRING EffectiveName() const;
+
+    bool m_temporary = false;
+    STRING m_memberPath;  // inside the archive or listing, folders ending in a separator
+    STRING m_displayName; // empty: the path is shown
+    STRING m_exclusions;  // ";"-separated patterns a listing skips
+    std::unique_ptr<BASEITEM> m_object;
+    STRING m_errorText; // why the last extraction or opening failed
+};
+
+// Extracts memberName (relative to the archive side's member path) of the archive side into a
+// new temporary file and points target at it (a temporary side, deleted with it). False with
+// the archive side's error text set on failure.
+[[nodiscard]] bool ExtractMember(std::string_view memberName, STATUS_IO *status, ITEM &archive,
+                                 ITEM &target);
+
+// Compares two loaded sides into list: two listings by the directory comparison, two files by
+// line matching, a listing and a file by position. 0 on success, nonzero on failure or cancel
+// (the rows added so far stay).
+[[nodiscard]] OpResult ComparePair(ITEM &left, ITEM &right, DIFFLIST &list,
+                                   const CompareOptions &options, STATUS_IO *status);
+
+// Where archive support plugs in. The extractor writes the member named memberName (its full
+// name inside the archive) into destination, an empty file made for it; 0 on success, else
+// nonzero with errorText set.
+using ArchiveMemberExtractor
+    = int (*)(const STRING &archivePath, const STRING &memberName, const STRING &destination,
+              STATUS_IO *status, STRING &errorText);
+// Null restores the default, which extracts nothing.
+void SetArchiveMemberExtractor(ArchiveMemberExtractor extractor);
+// The lister adds the entries of the archive side (under its member path, with its exclusion
+// patterns, down to the listing's depth) to listing, which is empty and already carries the
+// archive's path and snapshot. An archive that cannot be read gives an empty listing. Null
+// restores the default, which lists nothing.
+using ArchiveLister = void (*)(DIRECTORYOBJECT &listing, const ITEM &archive, STATUS_IO *status);
+void SetArchiveLister(ArchiveLister lister);
+
+// The error text of an extraction while no archive support is installed.
+inline constexpr const char *kNoArchiveSupportText = "archive members cannot be extracted";
+// The error text when no temporary name is free.
+inline constexpr const char *kCannotCreateTempText = "cannot create temp file";

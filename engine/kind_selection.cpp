@@ -1,0 +1,71 @@
+#include "engine/kind_selection.h"
+
+#include "core/pathname.h"
+#include "engine/difffile.h"
+
+#include <array>
+
+namespace {
+
+struct ExtensionKind
+{
+    const char *extension;
+    FileKindChoice choice;
+};
+
+constexpr std::array kExtensionKinds{
+    ExtensionKind{".DLL", {FileKind::Executable, kImageNone}},
+    ExtensionKind{".EXE", {FileKind::Executable, kImageNone}},
+    ExtensionKind{".DRV", {FileKind::Executable, kImageNone}},
+    ExtensionKind{".GIF", {FileKind::Image, kImageGif}},
+    ExtensionKind{".JPG", {FileKind::Image, kImageJpeg}},
+    ExtensionKind{".JPEG", {FileKind::Image, kImageJpeg}},
+    ExtensionKind{".PNG", {FileKind::Image, kImagePng}},
+    ExtensionKind{".PCX", {FileKind::Image, kImagePcx}},
+    ExtensionKind{".ICO", {FileKind::Image, kImageIco}},
+    ExtensionKind{".BMP", {FileKind::Image, kImageBmp}},
+};
+
+std::unique_ptr<DIFFFILE> CreatePlainTextObject()
+{
+    return std::make_unique<DIFFFILE>();
+}
+
+TextObjectFactory g_textFactory = CreatePlainTextObject;
+ExecutableObjectFactory g_executableFactory = nullptr;
+ImageObjectFactory g_imageFactory = nullptr;
+
+} // namespace
+
+FileKindChoice ChooseFileKind(const PATHNAME &name)
+{
+    for (const ExtensionKind &entry : kExtensionKinds) {
+        if (name.ExtensionEquals(entry.extension))
+            return entry.choice;
+    }
+    return {};
+}
+
+void SetTextObjectFactory(TextObjectFactory factory)
+{
+    g_textFactory = factory != nullptr ? factory : CreatePlainTextObject;
+}
+
+void SetExecutableObjectFactory(ExecutableObjectFactory factory)
+{
+    g_executableFactory = factory;
+}
+
+void SetImageObjectFactory(ImageObjectFactory factory)
+{
+    g_imageFactory = factory;
+}
+
+std::unique_ptr<DIFFFILE> CreateFileObject(const FileKindChoice &choice)
+{
+    if (choice.kind == FileKind::Executable && g_executableFactory != nullptr)
+        return g_executableFactory();
+    if (choice.kind == FileKind::Image && g_imageFactory != nullptr)
+        return g_imageFactory(choice.imageType);
+    return g_textFactory();
+}
