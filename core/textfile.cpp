@@ -60,6 +60,7 @@ std::unique_ptr<STRING> TEXTFILE::ReadLine()
     std::size_t next = 0;  // first unconsumed byte in block
     std::size_t count = 0; // unconsumed bytes from next on
     std::unique_ptr<STRING> line;
+    bool lineEnded = false; // the text has ended; only the line end may go on
 
     for (;;) {
         if (count == 0) {
@@ -79,13 +80,18 @@ std::unique_ptr<STRING> TEXTFILE::ReadLine()
             block[count] = kNul;
         }
 
-        // The rest of a line end that began at the end of the previous block.
+        // A line end takes every CR and the first LF that follow its first character, into the
+        // next block too, so that the line offset is where the next line starts once a line is
+        // returned.
         if (m_lineEndState != 0 && ContinuesLineEnd(block[next], m_lineEndState)) {
             m_lineEndState |= FlagOf(block[next]);
             ++next;
             --count;
             ++m_lineOffset;
             continue;
+        }
+        if (lineEnded) {
+            break;
         }
         m_lineEndState = 0;
 
@@ -115,21 +121,15 @@ std::unique_ptr<STRING> TEXTFILE::ReadLine()
         ++m_lineOffset;
         if (stop == kCr || stop == kLf) {
             m_lineEndState = FlagOf(stop);
-            while (count > 0 && ContinuesLineEnd(block[next], m_lineEndState)) {
-                m_lineEndState |= FlagOf(block[next]);
-                ++next;
-                --count;
-                ++m_lineOffset;
-            }
-            // Should the block end here, the line end may go on in the next one; the state
-            // tells the next call.
+            lineEnded = true;
+            continue;
         }
-        // A Ctrl-Z or NUL is a line end of its own and leaves the state clear.
-        std::memcpy(m_carry, block + next, count);
-        m_carry[count] = kNul;
-        m_carryCount = count;
-        break;
+        break; // a Ctrl-Z or NUL is a line end of its own and leaves the state clear
     }
+    // What is left of the block belongs to the next line.
+    std::memcpy(m_carry, block + next, count);
+    m_carry[count] = kNul;
+    m_carryCount = count;
     if (line) {
         ++m_recordNumber;
     }
