@@ -8,6 +8,7 @@
 #include "engine/diffitem.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -32,7 +33,8 @@ public:
     [[nodiscard]] const STRING *SideName() const override;
     [[nodiscard]] std::span<ColumnDescriptor> ColumnDescriptors(int column, int sortMode) override;
 
-    // 0 loaded, 1 cancelled through status, -1 the file cannot be found or opened.
+    // 0 loaded, 1 cancelled through status (the records read so far stay), -1 the file cannot
+    // be found or opened, or has more lines than record numbers can count.
     [[nodiscard]] virtual std::int32_t Load(std::string_view path, const CompareOptions &options,
                                             STATUS_IO *status);
 
@@ -41,9 +43,17 @@ public:
     [[nodiscard]] TEXTFILE &File() { return m_file; }
 
 protected:
+    // Record numbers are 32-bit in the result list: a file with more lines fails to load.
+    static constexpr std::int64_t kMaxRecords = INT32_MAX;
+
     TEXTFILE m_file;
     std::uint16_t m_lineEndKinds = 0;
     std::array<ColumnDescriptor, 1> m_column;
     std::uint32_t m_options = 0;
     std::int32_t m_tabSize = 4;
+    std::int64_t m_recordLimit = kMaxRecords; // lowered by tests
+
+private:
+    [[nodiscard]] std::int32_t ScanLines(std::int64_t total, STATUS_IO *status);
+    void WriteCaption();
 };
