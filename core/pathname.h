@@ -68,8 +68,9 @@ public:
     // Extension of the given text (parsed as a path: ".000" gives ".000"); empty clears it.
     void SetExtension(std::string_view text);
 
-    [[nodiscard]] STRING DirectoryText() const;                 // drive + directory
-    [[nodiscard]] STRING DirectoryTextWithoutSeparator() const; // one trailing separator removed
+    [[nodiscard]] STRING DirectoryText() const; // drive + directory
+    // One trailing separator removed ("C:\" gives "C:"); the POSIX root "/" stays whole.
+    [[nodiscard]] STRING DirectoryTextWithoutSeparator() const;
 
     // Applies the process's current directory with SetDirectory; false (path unchanged) when
     // the current directory cannot be had.
@@ -104,11 +105,13 @@ public:
     void SameExtensionPattern(PATHNAME &other) const;
 
     // Sets the first free extension of ".000", ".100", ..., ".900", ".010", ..., ".999" and
-    // answers 0; -1 when all 1000 exist (the path then keeps ".999").
+    // answers 0; -1 when all 1000 are taken (the path then keeps ".999"). Any entry takes a
+    // name, a folder or a dangling link as much as a file.
     [[nodiscard]] int FindFreeNumberedExtension();
 
     // A new record of what the file system says about this path now, or null when nothing is
-    // found there.
+    // found there. Links are followed; a dangling link is described by the link itself. A
+    // folder's size is 0.
     [[nodiscard]] std::unique_ptr<FileSnapshot> Snapshot() const;
     // Takes a snapshot and keeps it (null when nothing is found).
     void TakeSnapshot();

@@ -10,7 +10,8 @@ using STRING = std::string;
 
 // Replaces each TAB by spaces up to the next multiple of tabWidth, counting output columns from
 // 0. A text without TAB is returned unchanged. Columns count display width (a UTF-8 sequence is
-// one character of its wcwidth; an invalid byte is one column); for ASCII this is one byte.
+// one character of its wcwidth; an invalid byte is one column); for ASCII this is one byte. A
+// width below 1 counts as 1.
 [[nodiscard]] STRING ExpandTabs(std::string_view text, int tabWidth);
 
 // Byte-wise comparison as unsigned characters: -1, 0 or +1.
