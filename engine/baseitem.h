@@ -20,6 +20,10 @@ inline constexpr std::uint16_t kColumnSortKey = 0x80;
 // A descriptor of width 9999 ends a column list; a file's one descriptor has that width.
 inline constexpr std::int32_t kColumnEndWidth = 9999;
 
+// A sort mode for ColumnDescriptors that leaves the sort marks as they are: composing a record's
+// text asks for the columns without choosing a sort order.
+inline constexpr int kKeepSortMark = -1;
+
 struct ColumnDescriptor
 {
     std::int32_t width = kColumnEndWidth; // current width in characters
@@ -41,7 +45,9 @@ public:
     [[nodiscard]] virtual OpResult Reopen() { return kErrorOrCancel; }
     // 0 closed, 1 not open or the close failed.
     virtual OpResult Close() { return kErrorOrCancel; }
-    // Text of record k, or null. The default composes the columns (ColumnText) into one line.
+    // Text of record k, or null. The default composes the columns (ColumnText) into one line,
+    // each in its width less one separating blank (none for a joined column), overlong texts
+    // cut with "..", and raises each column's widest text; null beyond the record count.
     [[nodiscard]] virtual std::unique_ptr<STRING> RecordText(std::int64_t k);
     [[nodiscard]] virtual int ColumnCount() const { return 0; }
     [[nodiscard]] virtual std::unique_ptr<STRING> ColumnText(int /*column*/, std::int64_t /*k*/)
