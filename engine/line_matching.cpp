@@ -31,7 +31,6 @@ using Pos = std::int64_t;
 // 65536 states of 2 bits, four to a byte, and two spare bytes.
 constexpr std::size_t kStateTableBytes = 16386;
 constexpr std::size_t kStateBytesUsed = 16384;
-constexpr std::size_t kHashCount = 65536;
 // Past this many touched bytes a table is cleared whole.
 constexpr std::size_t kTouchedClearLimit = 2048;
 
@@ -209,6 +208,64 @@ private:
     bool m_scanned = true;
 };
 
+// For each unique hash of a region, the positions of its counted record on both sides. Sized
+// by the number of unique hashes, so that the many small regions cost little.
+class UniquePositions
+{
+public:
+    void Reset(std::int64_t uniqueCount)
+    {
+        int bits = kMinBits;
+        while ((std::int64_t{1} << bits) < 2 * uniqueCount)
+            ++bits;
+        m_shift = 32 - bits;
+        m_slots.assign(std::size_t{1} << bits, Slot{});
+    }
+    void SetA(std::uint16_t hash, Pos x) { Claim(hash).a = static_cast<std::int32_t>(x); }
+    void SetB(std::uint16_t hash, Pos y) { Claim(hash).b = static_cast<std::int32_t>(y); }
+    // Only for hashes set before.
+    [[nodiscard]] Pos A(std::uint16_t hash) const { return Claimed(hash).a; }
+    [[nodiscard]] Pos B(std::uint16_t hash) const { return Claimed(hash).b; }
+
+private:
+    struct Slot
+    {
+        std::int32_t hash = -1; // free
+        std::int32_t a = -1;
+        std::int32_t b = -1;
+    };
+    static constexpr int kMinBits = 4;
+
+    [[nodiscard]] std::size_t Home(std::uint16_t hash) const
+    {
+        return (hash * 2654435761u) >> m_shift;
+    }
+    Slot &Claim(std::uint16_t hash)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t k = Home(hash);; k = (k + 1) & mask) {
+            Slot &slot = m_slots[k];
+            if (slot.hash == hash)
+                return slot;
+            if (slot.hash < 0) {
+                slot.hash = hash;
+                return slot;
+            }
+        }
+    }
+    [[nodiscard]] const Slot &Claimed(std::uint16_t hash) const
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t k = Home(hash);
+        while (m_slots[k].hash != hash)
+            k = (k + 1) & mask;
+        return m_slots[k];
+    }
+
+    std::vector<Slot> m_slots;
+    int m_shift = 32 - kMinBits;
+};
+
 // Pairs a[x] with b[y] and reports progress; false when the status object asks to stop.
 static bool MatchPair(std::vector<LineRecord> &a, std::vector<LineRecord> &b, Pos x, Pos y,
                       STATUS_IO *status)
@@ -274,9 +331,10 @@ private:
     {
         if (a >= c || b >= d)
             return true;
-        if (CountLevels(a, b, c, d) == 0)
+        const std::int64_t unique = CountLevels(a, b, c, d);
+        if (unique == 0)
             return MatchGreedily(a, b, c, d);
-        CollectUniqueLines(a, b, c, d);
+        CollectUniqueLines(a, b, c, d, unique);
 
         Pos i = a;
         Pos j = b;
@@ -412,12 +470,9 @@ private:
 
     // Lists where the region's unique lines lie, so that the anchor search never walks the
     // records: for each unique hash its one counted position on both sides.
-    void CollectUniqueLines(Pos a, Pos b, Pos c, Pos d)
+    void CollectUniqueLines(Pos a, Pos b, Pos c, Pos d, std::int64_t unique)
     {
-        if (m_positionA.empty()) {
-            m_positionA.resize(kHashCount);
-            m_positionB.resize(kHashCount);
-        }
+        m_positions.Reset(unique);
         m_uniqueA.clear();
         m_uniqueB.clear();
         m_uniqueBAll.clear();
@@ -435,7 +490,7 @@ private:
                 continue;
             }
             m_uniqueA.push_back(x);
-            m_positionA[hash] = static_cast<std::int32_t>(x);
+            m_positions.SetA(hash, x);
         }
         for (Pos y = b; y < d; ++y) {
             const LineRecord &record = B(y);
@@ -446,7 +501,7 @@ private:
             if (record.offset < 0)
                 continue;
             m_uniqueB.push_back(y);
-            m_positionB[hash] = static_cast<std::int32_t>(y);
+            m_positions.SetB(hash, y);
         }
         m_nextUniqueA = 0;
         m_nextUniqueB = 0;
@@ -463,7 +518,7 @@ private:
         Pos y = -1;
         for (std::size_t k = m_nextUniqueA; k < m_uniqueA.size(); ++k) {
             const Pos candidate = m_uniqueA[k];
-            const Pos partner = m_positionB[Hash16(A(candidate))];
+            const Pos partner = m_positions.B(Hash16(A(candidate)));
             if (partner >= j && A(candidate).Equals(B(partner))) {
                 x = candidate;
                 y = partner;
@@ -504,7 +559,7 @@ private:
     {
         if (!m_uncountedUniqueA) {
             // The hash's only record on a's side is its counted one.
-            const Pos candidate = m_positionA[Hash16(key)];
+            const Pos candidate = m_positions.A(Hash16(key));
             return candidate >= x && A(candidate).Equals(key) ? candidate : -1;
         }
         if (!m_indexABuilt) {
@@ -581,8 +636,7 @@ private:
     std::vector<Pos> m_uniqueA;
     std::vector<Pos> m_uniqueB;    // counted records only
     std::vector<Pos> m_uniqueBAll; // with the records that have no line in the file
-    std::vector<std::int32_t> m_positionA;
-    std::vector<std::int32_t> m_positionB;
+    UniquePositions m_positions;
     std::size_t m_nextUniqueA = 0;
     std::size_t m_nextUniqueB = 0;
     bool m_uncountedUniqueA = false; // a's side also has uncounted records of unique hashes
