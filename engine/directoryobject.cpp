@@ -83,13 +83,18 @@ static bool LocaleIsUtf8()
     return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
 }
 
+static char32_t AsciiUpper(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
+
 static char32_t FoldedCharacter(const Utf8Char &character, bool foldWide)
 {
     if (!character.valid)
         return kInvalidByteBase + character.codePoint;
     const char32_t c = character.codePoint;
     if (c < 0x80)
-        return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+        return AsciiUpper(static_cast<unsigned char>(c));
     if (foldWide)
         return static_cast<char32_t>(std::towupper(static_cast<wint_t>(c)));
     return c;
@@ -97,9 +102,22 @@ static char32_t FoldedCharacter(const Utf8Char &character, bool foldWide)
 
 static int CompareWithoutCase(std::string_view a, std::string_view b)
 {
-    const bool foldWide = LocaleIsUtf8();
     std::size_t i = 0;
     std::size_t j = 0;
+    // Names are mostly ASCII: fold byte by byte until something else turns up.
+    while (i < a.size() && j < b.size()) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[j]);
+        if (ca >= 0x80 || cb >= 0x80)
+            break;
+        const char32_t fa = AsciiUpper(ca);
+        const char32_t fb = AsciiUpper(cb);
+        if (fa != fb)
+            return fa < fb ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    const bool foldWide = i < a.size() && j < b.size() && LocaleIsUtf8();
     while (i < a.size() && j < b.size()) {
         const Utf8Char ca = DecodeUtf8(a, i);
         const Utf8Char cb = DecodeUtf8(b, j);
@@ -844,7 +862,7 @@ static int SortColumnOf(int sortMode)
 std::span<ColumnDescriptor> DIRECTORYOBJECT::ColumnDescriptors(int column, int sortMode)
 {
     const int sortColumn = SortColumnOf(sortMode);
-    for (int i = 0; i < kColumns; ++i) {
+    for (int i = 0; i < kColumns && sortMode != kKeepSortMark; ++i) {
         auto &flags = m_columns[static_cast<std::size_t>(i)].flags;
         if (i == sortColumn)
             flags |= kColumnSortKey;

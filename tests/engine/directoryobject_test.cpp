@@ -4,6 +4,7 @@
 #include "engine/directoryobject.h"
 #include "support/test_support.h"
 
+#include <clocale>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -352,6 +353,22 @@ TEST(DirectorySort, TiesFallBackToBytesThenLaterCriteria)
     EXPECT_EQ(DIRECTORYOBJECT::CompareEntries(older, older, kSortName), 0);
 }
 
+TEST(DirectorySort, LettersBeyondAsciiFoldOnlyUnderAUtf8Locale)
+{
+    DirEntry lowerUmlaut;
+    lowerUmlaut.name = "\xC3\xA4"
+                       "a"; // "äa"
+    DirEntry upperUmlaut;
+    upperUmlaut.name = "\xC3\x84"
+                       "b"; // "Äb"
+    // In the C locale only ASCII folds: U+00E4 sorts after U+00C4.
+    EXPECT_GT(DIRECTORYOBJECT::CompareEntries(lowerUmlaut, upperUmlaut, kSortName), 0);
+    if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr)
+        GTEST_SKIP() << "no UTF-8 locale";
+    EXPECT_LT(DIRECTORYOBJECT::CompareEntries(lowerUmlaut, upperUmlaut, kSortName), 0);
+    std::setlocale(LC_CTYPE, "C");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Comparing
 
@@ -698,6 +715,8 @@ TEST(DirectoryColumns, SortColumnIsMarkedAndWidthsWidenFreezeAndReset)
     EXPECT_NE(columns[3].flags & kColumnSortKey, 0);
     columns = listing.ColumnDescriptors(0, kSortFolder);
     EXPECT_EQ(columns[3].flags & kColumnSortKey, 0);
+    EXPECT_NE(columns[2].flags & kColumnSortKey, 0);
+    columns = listing.ColumnDescriptors(0, kKeepSortMark); // as composing a record's text does
     EXPECT_NE(columns[2].flags & kColumnSortKey, 0);
     columns = listing.ColumnDescriptors(0, 0);
     for (const ColumnDescriptor &column : columns)
