@@ -48,8 +48,14 @@ public:
     // Prepares matching level i for records a to c - 1; true when i is the last level.
     virtual bool PrepareLevel(std::int64_t a, std::int64_t c, int level);
 
+    // Appends an unmatched record; kept inline, the load adds one per line.
     void AddRecord(std::uint16_t hash16, std::uint32_t hash32, std::int64_t offset,
-                   std::uint32_t width);
+                   std::uint32_t width)
+    {
+        m_records.push_back(LineRecord{UnmatchedLink(hash16), hash32, offset});
+        if (width > m_widestLine)
+            m_widestLine = width;
+    }
     void ClearRecords();
 
     [[nodiscard]] std::vector<LineRecord> &Records() { return m_records; }

@@ -26,6 +26,8 @@ constexpr std::uint32_t kHashingOptions
 constexpr unsigned char kTab = '\t';
 constexpr unsigned char kSpace = ' ';
 constexpr unsigned char kCtrlZ = 0x1A;
+// Output room that FoldInto needs to take one whole character of up to four bytes byte by byte.
+constexpr std::size_t kRoomForCharacter = 8;
 
 // Slicing tables: entry [s][b] is the CRC register after byte b followed by s zero bytes, so
 // that eight bytes can be folded into the register with eight independent look-ups.
@@ -224,24 +226,6 @@ LineHasher::LineHasher(std::uint32_t options, std::int32_t tabSize)
     m_foldUtf8 = (m_options & kOptIgnoreCase) != 0 && MB_CUR_MAX > 1;
 }
 
-void LineHasher::Begin()
-{
-    m_h16 = 0xFFFF;
-    m_h32 = 0xFFFFFFFF;
-    m_column = 0;
-    m_width = 0;
-    m_pendingSpaces = 0;
-}
-
-LineHash LineHasher::Finish() const
-{
-    LineHash result;
-    result.h16 = m_h16;
-    result.h32 = m_h32;
-    result.width = static_cast<std::uint32_t>(std::min<std::int64_t>(m_width, UINT32_MAX));
-    return result;
-}
-
 LineHash LineHasher::HashLine(std::string_view text)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(text.data());
@@ -252,26 +236,19 @@ LineHash LineHasher::HashLine(std::string_view text)
     return Finish();
 }
 
-void LineHasher::Feed(const unsigned char *p, std::size_t n, bool plain)
+void LineHasher::FeedSlowly(const unsigned char *p, std::size_t n)
 {
-    if (n == 0)
-        return;
     if (m_options == 0)
-        FeedPlain(p, n, plain);
+        FeedPlain(p, n);
     else
         FeedWithOptions(p, n);
 }
 
-// Without options every byte enters the hashes as it is; only the columns need a closer look,
-// and only when the piece holds tabs or non-ASCII bytes.
-void LineHasher::FeedPlain(const unsigned char *p, std::size_t n, bool plain)
+// Without options every byte enters the hashes as it is; only the columns of tabs and
+// non-ASCII bytes need a closer look.
+void LineHasher::FeedPlain(const unsigned char *p, std::size_t n)
 {
     AddBytesToHashes(m_h16, m_h32, p, n);
-    if (plain) {
-        m_column += static_cast<std::int64_t>(n);
-        m_width = m_column;
-        return;
-    }
     const unsigned char *end = p + n;
     while (p < end) {
         if (*p == kTab) {
@@ -290,6 +267,10 @@ void LineHasher::FeedPlain(const unsigned char *p, std::size_t n, bool plain)
 void LineHasher::FeedWithOptions(const unsigned char *p, std::size_t n)
 {
     const bool ignoreSpaces = (m_options & kOptIgnoreSpaces) != 0;
+    if (ignoreSpaces) {
+        FeedIgnoringBlanks(p, n);
+        return;
+    }
     const bool dropTrailing = (m_options & kOptIgnoreTrailingBlanks) != 0;
     const bool expandTabs = (m_options & kOptExpandTabs) != 0;
     const unsigned char *end = p + n;
@@ -339,6 +320,48 @@ void LineHasher::FeedWithOptions(const unsigned char *p, std::size_t n)
         m_column += blanks;
         p = runEnd;
     }
+}
+
+// With blanks ignored, lines are mostly short words between blanks: gathering the bytes that
+// count into a buffer and hashing it in one go beats hashing word by word.
+void LineHasher::FeedIgnoringBlanks(const unsigned char *p, std::size_t n)
+{
+    unsigned char gathered[256];
+    std::size_t count = 0;
+    // Locals, not members: stores into the byte buffer could alias them.
+    std::int64_t column = m_column;
+    std::int64_t width = m_width;
+    std::size_t i = 0;
+    while (i < n) {
+        if (count + kRoomForCharacter > sizeof gathered) {
+            AddBytesToHashes(m_h16, m_h32, gathered, count);
+            count = 0;
+        }
+        unsigned char c = p[i];
+        if (c < 0x80 && c != kTab) {
+            // Written always, kept unless a space: no branch on the unpredictable blanks.
+            gathered[count] = m_upper[c];
+            const bool counts = c != kSpace;
+            count += counts;
+            ++column;
+            width = counts ? column : width;
+            ++i;
+        } else if (c == kTab) {
+            column = NextTabStop(column, m_tabSize);
+            ++i;
+        } else {
+            // One character, upper-cased when case is ignored.
+            Utf8Char character = DecodeUtf8(View(p, n), i);
+            std::size_t taken = 0;
+            count += FoldInto(p + i, character.length, gathered + count, kRoomForCharacter, taken);
+            column += CharWidth(character);
+            width = column;
+            i += character.length;
+        }
+    }
+    AddBytesToHashes(m_h16, m_h32, gathered, count);
+    m_column = column;
+    m_width = width;
 }
 
 void LineHasher::AddPendingSpaces()

@@ -39,18 +39,47 @@ public:
     // tabs; others are ignored). Upper-casing follows the current locale, read here once.
     LineHasher(std::uint32_t options, std::int32_t tabSize);
 
-    void Begin();
+    void Begin()
+    {
+        m_h16 = 0xFFFF;
+        m_h32 = 0xFFFFFFFF;
+        m_column = 0;
+        m_width = 0;
+        m_pendingSpaces = 0;
+    }
     // plain: the piece holds no TAB and no byte of 0x80 or above (false is always safe).
-    void Feed(const unsigned char *p, std::size_t n, bool plain);
+    void Feed(const unsigned char *p, std::size_t n, bool plain)
+    {
+        if (m_options == 0 && plain) {
+            // The common case, kept inline: every byte counts as it is and takes one column.
+            AddBytesToHashes(m_h16, m_h32, p, n);
+            m_column += static_cast<std::int64_t>(n);
+            if (n != 0)
+                m_width = m_column;
+        } else if (n != 0) {
+            FeedSlowly(p, n);
+        }
+    }
     // The hashes and width of the line fed since Begin; pending trailing blanks are dropped.
-    [[nodiscard]] LineHash Finish() const;
+    [[nodiscard]] std::uint16_t Hash16() const { return m_h16; }
+    [[nodiscard]] std::uint32_t Hash32() const { return m_h32; }
+    [[nodiscard]] std::uint32_t Width() const
+    {
+        return m_width < kWidestCountable ? static_cast<std::uint32_t>(m_width)
+                                          : static_cast<std::uint32_t>(kWidestCountable);
+    }
+    [[nodiscard]] LineHash Finish() const { return LineHash{Hash16(), Hash32(), Width()}; }
 
     // Begin, Feed and Finish for one whole line.
     [[nodiscard]] LineHash HashLine(std::string_view text);
 
 private:
-    void FeedPlain(const unsigned char *p, std::size_t n, bool plain);
+    static constexpr std::int64_t kWidestCountable = 0xFFFFFFFF;
+
+    void FeedSlowly(const unsigned char *p, std::size_t n);
+    void FeedPlain(const unsigned char *p, std::size_t n);
     void FeedWithOptions(const unsigned char *p, std::size_t n);
+    void FeedIgnoringBlanks(const unsigned char *p, std::size_t n);
     void AddRun(const unsigned char *p, std::size_t n);
     void AddPendingSpaces();
     void AdvanceColumns(const unsigned char *p, std::size_t n);
