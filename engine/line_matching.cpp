@@ -140,12 +140,9 @@ public:
             const std::uint32_t hash = records[static_cast<std::size_t>(k)].hash;
             m_entries[--m_bucketStart[Bucket(hash)]] = {hash, static_cast<std::uint32_t>(k - from)};
         }
-        for (std::size_t b = 0; b < buckets; ++b) {
-            const auto first = m_entries.begin() + m_bucketStart[b];
-            const auto last = m_entries.begin() + m_bucketStart[b + 1];
-            if (!std::is_sorted(first, last, HashBefore))
-                std::stable_sort(first, last, HashBefore);
-        }
+        for (std::size_t b = 0; b < buckets; ++b)
+            SortBucket(m_entries.data() + m_bucketStart[b],
+                       m_entries.data() + m_bucketStart[b + 1]);
     }
 
     // First position in [p, end) whose record equals key, or -1. Every record at or after p
@@ -164,11 +161,7 @@ public:
         const std::size_t bucket = Bucket(key.hash);
         const Entry probe{key.hash, static_cast<std::uint32_t>(p - m_from)};
         auto it = std::lower_bound(m_entries.begin() + m_bucketStart[bucket],
-                                   m_entries.begin() + m_bucketStart[bucket + 1], probe,
-                                   [](const Entry &x, const Entry &y) {
-                                       return x.hash != y.hash ? x.hash < y.hash
-                                                               : x.position < y.position;
-                                   });
+                                   m_entries.begin() + m_bucketStart[bucket + 1], probe, Before);
         const auto last = m_entries.begin() + m_bucketStart[bucket + 1];
         for (; it != last && it->hash == key.hash; ++it) {
             const Pos k = m_from + it->position;
@@ -197,7 +190,29 @@ private:
     static constexpr Pos kEntriesPerBucket = 8;
     static constexpr int kMaxBucketBits = 24;
 
-    static bool HashBefore(const Entry &x, const Entry &y) { return x.hash < y.hash; }
+    static constexpr std::ptrdiff_t kInsertionSortLimit = 16;
+
+    static bool Before(const Entry &x, const Entry &y)
+    {
+        return x.hash != y.hash ? x.hash < y.hash : x.position < y.position;
+    }
+    // Entries arrive in position order; a bucket of one line (the usual big one) stays so.
+    static void SortBucket(Entry *first, Entry *last)
+    {
+        if (last - first < 2 || std::is_sorted(first, last, Before))
+            return;
+        if (last - first > kInsertionSortLimit) {
+            std::sort(first, last, Before);
+            return;
+        }
+        for (Entry *next = first + 1; next < last; ++next) {
+            const Entry entry = *next;
+            Entry *to = next;
+            for (; to > first && Before(entry, *(to - 1)); --to)
+                *to = *(to - 1);
+            *to = entry;
+        }
+    }
     [[nodiscard]] std::size_t Bucket(std::uint32_t hash) const { return hash >> m_shift; }
 
     std::vector<Entry> m_entries;
@@ -597,7 +612,9 @@ private:
         // Asked for the side effects alone (the pieces of a line go to their finest level).
         m_itemA.PrepareLevel(i, c, m_levelLimit);
         m_itemB.PrepareLevel(j, d, m_levelLimit);
-        m_indexB.Build(m_b, j, d);
+        // The index is built at the first line whose partner is not the next line: most
+        // lines of two similar files never need it.
+        bool indexed = false;
         Pos x = i;
         Pos y = j;
         while (x < c && y < d) {
@@ -605,7 +622,14 @@ private:
                 ++x;
                 continue;
             }
-            const Pos found = m_indexB.Find(m_b, A(x), y, d);
+            Pos found = y;
+            if (!A(x).Equals(B(y))) {
+                if (!indexed) {
+                    m_indexB.Build(m_b, y, d);
+                    indexed = true;
+                }
+                found = m_indexB.Find(m_b, A(x), y, d);
+            }
             if (found < 0) {
                 ++x;
                 continue;

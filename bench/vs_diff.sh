@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# Times whole text comparisons against GNU diff on generated file pairs and prints a table:
+#   bench/vs_diff.sh [path of compare_bench]
+# Without a path, compare_bench is built (Release) in build/bench. The pairs are written to a
+# temporary folder with a fixed seed, so every run compares the same files:
+#   changes-100k  100,000 lines, 1% of the lines changed, a few blocks inserted and deleted
+#   changes-1m    the same with 1,000,000 lines
+#   common-1m     1,000,000 lines, 30% of them '}', '' or 'return 0;', a 50,000-line block
+#                 deleted from the right side
+#   same-1m       two identical 1,000,000-line files
+# Each program runs three times per pair and the best wall time counts (diff writes its
+# normal output to /dev/null). Peak memory is compare_bench's own maximum resident size;
+# "net B/line" leaves out what the program holds when it compares two one-line files.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+
+bench="${1:-}"
+if [ -z "$bench" ]; then
+    build="$here/build/bench"
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTA_TESTS=OFF \
+        -DKESTA_BENCH=ON >/dev/null
+    cmake --build "$build" -j2 --target compare_bench >/dev/null
+    bench="$build/bench/compare_bench"
+fi
+[ -x "$bench" ] || { echo "vs_diff.sh: $bench is not a program" >&2; exit 1; }
+command -v diff >/dev/null || { echo "vs_diff.sh: diff is not installed" >&2; exit 1; }
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/kesta_vs_diff.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+python3 - "$work" "$bench" <<'EOF'
+import os
+import random
+import subprocess
+import sys
+import time
+
+work, bench = sys.argv[1], sys.argv[2]
+rnd = random.Random(20240611)
+WORDS = ["value", "count", "total", "index", "buffer", "result", "size", "offset", "line",
+         "next", "name", "state", "entry", "block", "limit"]
+serial = 0
+
+
+def fresh_line():
+    """A source-like line that occurs nowhere else."""
+    global serial
+    serial += 1
+    w = rnd.choice(WORDS)
+    kind = rnd.randrange(4)
+    if kind == 0:
+        return f"    {w}_{serial} = {rnd.choice(WORDS)}({rnd.randrange(1000)});"
+    if kind == 1:
+        return f"    if ({w} > {serial}) {{"
+    if kind == 2:
+        return f"        return {w}[{serial}] + {rnd.randrange(100)};"
+    return f"    // {w} {rnd.choice(WORDS)} {serial}"
+
+
+def with_changes(lines, blocks):
+    """1% of the lines replaced, a few blocks inserted and a few deleted."""
+    out = list(lines)
+    for k in rnd.sample(range(len(out)), len(out) // 100):
+        out[k] = fresh_line()
+    for _ in range(blocks):
+        at = rnd.randrange(len(out))
+        out[at:at] = [fresh_line() for _ in range(rnd.randrange(10, 200))]
+        at = rnd.randrange(len(out))
+        del out[at:at + rnd.randrange(10, 200)]
+    return out
+
+
+def write(name, lines):
+    path = os.path.join(work, name)
+    with open(path, "w") as f:
+        f.write("\n".join(lines))
+        f.write("\n")
+    return path
+
+
+pairs = []
+for name, count in (("changes-100k", 100_000), ("changes-1m", 1_000_000)):
+    left = [fresh_line() for _ in range(count)]
+    pairs.append((name, write(name + ".left", left),
+                  write(name + ".right", with_changes(left, 5))))
+
+common = ["}", "", "return 0;"]
+left = [rnd.choice(common) if rnd.random() < 0.3 else fresh_line() for _ in range(1_000_000)]
+right = left[:400_000] + left[450_000:]
+pairs.append(("common-1m", write("common-1m.left", left), write("common-1m.right", right)))
+
+same = [fresh_line() for _ in range(1_000_000)]
+pairs.append(("same-1m", write("same-1m.left", same), write("same-1m.right", same)))
+
+
+def best_of_three(command):
+    best, output = None, ""
+    for _ in range(3):
+        start = time.perf_counter()
+        run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        seconds = time.perf_counter() - start
+        if run.returncode not in (0, 1):
+            sys.exit(f"vs_diff.sh: {command[0]} failed: {run.stderr.strip()}")
+        if best is None or seconds < best:
+            best, output = seconds, run.stdout
+    return best, output
+
+
+def report(left_path, right_path):
+    _, output = best_of_three([bench, left_path, right_path])
+    return dict(item.split("=") for item in output.split())
+
+
+baseline_kb = int(report(write("tiny.left", ["a"]), write("tiny.right", ["b"]))["peak_kb"])
+print(f"{'pair':<14}{'diff s':>9}{'ours s':>9}{'ratio':>8}{'load s':>9}{'match s':>9}"
+      f"{'peak MB':>9}{'B/line':>8}{'net B/line':>11}")
+for name, left_path, right_path in pairs:
+    diff_seconds, _ = best_of_three(["sh", "-c", 'exec diff "$0" "$1" >/dev/null',
+                                     left_path, right_path])
+    ours_seconds, report = best_of_three([bench, left_path, right_path])
+    fields = dict(item.split("=") for item in report.split())
+    peak_bytes = int(fields["peak_kb"]) * 1024
+    per_line = peak_bytes / int(fields["lines"])
+    net_per_line = (int(fields["peak_kb"]) - baseline_kb) * 1024 / int(fields["lines"])
+    print(f"{name:<14}{diff_seconds:9.3f}{ours_seconds:9.3f}{ours_seconds / diff_seconds:8.2f}"
+          f"{float(fields['load_s']):9.3f}{float(fields['match_s']):9.3f}"
+          f"{peak_bytes / 2**20:9.1f}{per_line:8.1f}{net_per_line:11.1f}")
+EOF
