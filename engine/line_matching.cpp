@@ -238,7 +238,7 @@ public:
     }
     void SetA(std::uint16_t hash, Pos x) { Claim(hash).a = static_cast<std::int32_t>(x); }
     void SetB(std::uint16_t hash, Pos y) { Claim(hash).b = static_cast<std::int32_t>(y); }
-    // Only for hashes set before.
+    // -1 for a side without a counted record of the hash.
     [[nodiscard]] Pos A(std::uint16_t hash) const { return Claimed(hash).a; }
     [[nodiscard]] Pos B(std::uint16_t hash) const { return Claimed(hash).b; }
 
@@ -270,11 +270,14 @@ private:
     }
     [[nodiscard]] const Slot &Claimed(std::uint16_t hash) const
     {
+        static const Slot kNone;
         const std::size_t mask = m_slots.size() - 1;
-        std::size_t k = Home(hash);
-        while (m_slots[k].hash != hash)
-            k = (k + 1) & mask;
-        return m_slots[k];
+        for (std::size_t k = Home(hash);; k = (k + 1) & mask) {
+            if (m_slots[k].hash == hash)
+                return m_slots[k];
+            if (m_slots[k].hash < 0)
+                return kNone;
+        }
     }
 
     std::vector<Slot> m_slots;

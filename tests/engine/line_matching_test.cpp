@@ -213,11 +213,13 @@ public:
                 AddRecord(kBlankHash16, kBlankHash32, offset, 0);
                 continue;
             }
-            // Colliding: 0xFFFF (a line taken for blank), 0 and a few more.
+            // Colliding: 16-bit hashes 0xFFFF (a line taken for blank), 0 and a few more, and
+            // pairs of lines with one 32-bit hash but two 16-bit ones.
             static const std::uint16_t kShort[] = {0xFFFF, 0, 1, 0x8000, 0x1234};
             const std::uint16_t h16
-                = collide ? kShort[token % 5] : static_cast<std::uint16_t>(100 + token);
-            AddRecord(h16, static_cast<std::uint32_t>(token) * 0x9E3779B1u + 7, offset, 1);
+                = collide ? kShort[token % 5] : static_cast<std::uint16_t>(100 + token * 7919);
+            const auto h32 = static_cast<std::uint32_t>(collide ? token / 2 : token);
+            AddRecord(h16, h32 * 0x9E3779B1u + 7, offset, 1);
         }
     }
 };
@@ -262,10 +264,10 @@ std::vector<int> Edit(std::mt19937 &random, const std::vector<int> &from, int al
     return to;
 }
 
-Generated Generate(std::mt19937 &random, int maxCount)
+Generated Generate(std::mt19937 &random, int maxCount, int maxAlphabet = 24)
 {
     std::uniform_int_distribution<int> count(0, maxCount);
-    std::uniform_int_distribution<int> alphabetSize(1, 24);
+    std::uniform_int_distribution<int> alphabetSize(1, maxAlphabet);
     std::uniform_real_distribution<double> chance(0, 1);
     Generated g;
     const int alphabet = alphabetSize(random);
@@ -314,8 +316,11 @@ TEST(LineMatching, AgreesWithThePlainMatcherRowForRow)
 {
     std::mt19937 random(20240611);
     for (int n = 0; n < 12000; ++n) {
-        // Mostly small sides; some long enough for the key index to be searched.
-        const Generated g = Generate(random, n % 10 == 9 ? 200 : 30);
+        // Mostly small sides; some long enough for the key index to be searched, a few with
+        // enough different lines to fill the occurrence tables.
+        const Generated g = n % 1000 == 999 ? Generate(random, 5000, 5000)
+                            : n % 10 == 9   ? Generate(random, 200)
+                                            : Generate(random, 30);
         const auto make = [&](const std::vector<int> &tokens) {
             return std::make_unique<TokenItem>(tokens, g.collide, g.uncounted,
                                                static_cast<std::uint32_t>(n));
