@@ -8,9 +8,11 @@
 #include "console/terminal.h"
 #include "core/locale_settings.h"
 #include "core/pathname.h"
+#include "engine/item.h"
 
 #include <cstdio>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 static constexpr int kStatusReport = 0;
@@ -45,6 +47,65 @@ static bool NamesNothingAfterRetry(PATHNAME &path)
     return path.Classify() == kKindNothing && path.Classify() == kKindNothing;
 }
 
+// "cannot extract <name>".
+static STRING CannotExtractText(std::string_view name)
+{
+    const std::string_view format = kCannotExtractFormat;
+    const std::size_t slot = format.find("%s");
+    if (slot == std::string_view::npos) {
+        return STRING(format);
+    }
+    STRING text(format.substr(0, slot));
+    text += name;
+    text += format.substr(slot + 2);
+    return text;
+}
+
+// The left side is a file, so the right one should be a file too: a folder stands for the file
+// of the same name in it, and an archive for its member of that name. An archive on the left
+// is compared with the same-named archive in a right folder when there is one, else with the
+// folder itself. False after an error line.
+static bool FindRightCounterpart(ITEM &left, std::unique_ptr<ITEM> &right, STATUS_CONSOLE *status)
+{
+    const STRING leftName = left.Name() + left.Extension();
+    if (left.IsArchive()) {
+        if (right->IsDirectory()) {
+            ITEM archive(*right);
+            archive.SetFileName(leftName);
+            archive.Classify();
+            if (archive.IsArchive()) {
+                *right = archive;
+            }
+        }
+        return true;
+    }
+    if (right->IsArchive()) {
+        auto member = std::make_unique<ITEM>();
+        if (!ExtractMember(leftName, status, *right, *member)) {
+            if (status != nullptr) {
+                status->ShowMessage(nullptr);
+            }
+            PrintError(right->c_str(), CannotExtractText(leftName).c_str());
+            return false;
+        }
+        // The extracted copy is deleted with its side.
+        right = std::move(member);
+        return true;
+    }
+    if (right->IsPattern()) {
+        PrintError(nullptr, kPatternText);
+        return false;
+    }
+    if (right->IsDirectory()) {
+        right->SetFileName(leftName);
+        if (NamesNothingAfterRetry(*right)) {
+            PrintError(right->c_str(), kNotFoundText);
+            return false;
+        }
+    }
+    return true;
+}
+
 // Finds the two sides and hands them to the comparison. A single file is compared with its
 // ".BAK" copy; a single directory is not enough to compare.
 static int ResolveAndCompare(const ConsoleOptions &options, bool console, Terminal *terminal,
@@ -54,25 +115,28 @@ static int ResolveAndCompare(const ConsoleOptions &options, bool console, Termin
     if (console) {
         status = std::make_unique<STATUS_CONSOLE>(stdout, terminal);
     }
-    PATHNAME left(options.LeftSide());
+    ITEM left(options.LeftSide());
     if (NamesNothingAfterRetry(left)) {
         PrintError(left.c_str(), kNotFoundText);
         return kStatusFailure;
     }
-    PATHNAME right(left);
+    auto right = std::make_unique<ITEM>(left);
     if (options.RightSide() != nullptr) {
-        right = PATHNAME(options.RightSide());
+        right = std::make_unique<ITEM>(options.RightSide());
     } else if (left.IsFile()) {
-        right.SetExtension(".BAK");
+        right->SetExtension(".BAK");
     } else {
         status.reset();
         return PrintUsage(pager, kStatusFailure);
     }
-    if (NamesNothingAfterRetry(right)) {
-        PrintError(right.c_str(), kNotFoundText);
+    if (NamesNothingAfterRetry(*right)) {
+        PrintError(right->c_str(), kNotFoundText);
         return kStatusFailure;
     }
-    return CompareAndReport(options, left, right, std::move(status), pager);
+    if (left.IsFile() && !FindRightCounterpart(left, right, status.get())) {
+        return kStatusFailure;
+    }
+    return CompareAndReport(options, left, *right, std::move(status), pager);
 }
 
 int RunKestacon(int argc, const char *const *argv)
