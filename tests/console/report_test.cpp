@@ -1,5 +1,6 @@
 // kestacon's side-by-side report: its layout checked on small results laid out directly, and the
 // whole program run on the stored cases in tests/console/cases and on folders made here.
+#include "console/command_line.h"
 #include "console/pager.h"
 #include "console/report.h"
 #include "console/scripted_keys.h"
@@ -7,6 +8,7 @@
 #include "core/utf8.h"
 #include "engine/baseitem.h"
 #include "engine/difflist.h"
+#include "engine/item.h"
 #include "support/test_support.h"
 
 #include <algorithm>
@@ -359,6 +361,32 @@ TEST(Report, StopsWhenTheReaderStops)
     ASSERT_EQ(rendered.lines.size(), 25u);
     EXPECT_EQ(rendered.lines[23].find("same"), 0u);
     EXPECT_EQ(rendered.lines[24].find(kPagerPrompt), 0u);
+}
+
+// A side that is gone by the time it is loaded fails the run: one line naming the right side,
+// no report.
+TEST(Report, AFailedLoadEndsWithOneFatalLine)
+{
+    const TempDir dir;
+    WriteFile(dir / "a.txt", "a\n");
+    WriteFile(dir / "b.txt", "b\n");
+    for (const char *vanishing : {"a.txt", "b.txt"}) {
+        SCOPED_TRACE(vanishing);
+        ITEM left(dir / "a.txt");
+        ITEM right(dir / "b.txt");
+        ASSERT_EQ(left.Classify(), kKindFile);
+        ASSERT_EQ(right.Classify(), kKindFile);
+        std::filesystem::rename(dir / vanishing, dir / "gone");
+        const ConsoleOptions options;
+        CapturedOutput output;
+        Pager pager(output.File(), nullptr);
+        testing::internal::CaptureStdout();
+        const int status = CompareAndReport(options, left, right, nullptr, pager);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fatal " + (dir / "b.txt") + " 0: ?\n");
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(output.Text(), "");
+        std::filesystem::rename(dir / "gone", dir / vanishing);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
