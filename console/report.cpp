@@ -214,8 +214,8 @@ char ReportPrinter::MiddleMarker(const DiffEntry &entry, bool differs) const
     BASEITEM *right = m_sides.right;
     if (m_listingMode && left != nullptr && right != nullptr && left->IsListing()
         && right->IsListing()) {
-        // Two listings: the marker says which side's entry is newer (the order of the date
-        // sort, newest first).
+        // Two listings: the marker relates the two entries in the order of the date sort
+        // (newest first), where a missing entry comes before any other.
         auto *leftListing = dynamic_cast<DIRECTORYOBJECT *>(left);
         auto *rightListing = dynamic_cast<DIRECTORYOBJECT *>(right);
         if (leftListing != nullptr && rightListing != nullptr) {
