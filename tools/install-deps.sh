@@ -3,10 +3,11 @@
 # that a second run installs nothing. Usage: tools/install-deps.sh [run|test]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ zlib1g-dev)
+packages=(cmake ninja-build g++ pkg-config zlib1g-dev libgraphicsmagick++1-dev)
 if [ "${1:-run}" = test ]; then
     packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-               clang-format diffutils util-linux)
+               clang-format diffutils util-linux
+               binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
 fi
 
 missing=()
