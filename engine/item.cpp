@@ -7,6 +7,8 @@
 #include "engine/directoryobject.h"
 #include "engine/kind_selection.h"
 #include "engine/line_matching.h"
+#include "engine/unzipfile.h"
+#include "engine/zipfile.h"
 
 #include <algorithm>
 #include <utility>
@@ -20,17 +22,18 @@ static constexpr const char *kComparingText = "comparing";
 // What an extraction reports when the extractor left no text of its own.
 static constexpr const char *kExtractionFailedText = "Error";
 
-static ArchiveMemberExtractor g_extractor = nullptr;
-static ArchiveLister g_lister = nullptr;
+// Zip and jar archives are read by default, so every program gets them without a call.
+static ArchiveMemberExtractor g_extractor = ExtractZipMember;
+static ArchiveLister g_lister = ListZipArchive;
 
 void SetArchiveMemberExtractor(ArchiveMemberExtractor extractor)
 {
-    g_extractor = extractor;
+    g_extractor = extractor != nullptr ? extractor : ExtractZipMember;
 }
 
 void SetArchiveLister(ArchiveLister lister)
 {
-    g_lister = lister;
+    g_lister = lister != nullptr ? lister : ListZipArchive;
 }
 
 ITEM::ITEM() = default;
@@ -128,8 +131,7 @@ static void ListArchive(DIRECTORYOBJECT &listing, ITEM &archive, STATUS_IO *stat
     listing.SetArchive(true);
     listing.SetPath(archive);
     listing.Path().TakeSnapshot();
-    if (g_lister != nullptr)
-        g_lister(listing, archive, status);
+    g_lister(listing, archive, status);
 }
 
 OpResult ITEM::Load(const CompareOptions &options, STATUS_IO *status)
@@ -268,12 +270,7 @@ bool ExtractMember(std::string_view memberName, STATUS_IO *status, ITEM &archive
 
     const STRING fullName = archive.MemberPath() + STRING(memberName);
     STRING errorText;
-    int result = 1;
-    if (g_extractor != nullptr) {
-        result = g_extractor(archive.Text(), fullName, temporary, status, errorText);
-    } else {
-        errorText = kNoArchiveSupportText;
-    }
+    const int result = g_extractor(archive.Text(), fullName, temporary, status, errorText);
     if (result != 0) {
         DeleteFileAt(temporary);
         archive.SetErrorText(errorText.empty() ? kExtractionFailedText : errorText);

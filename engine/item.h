@@ -97,16 +97,14 @@ private:
 using ArchiveMemberExtractor
     = int (*)(const STRING &archivePath, const STRING &memberName, const STRING &destination,
               STATUS_IO *status, STRING &errorText);
-// Null restores the default, which extracts nothing.
+// Null restores the default, which extracts members of zip and jar archives.
 void SetArchiveMemberExtractor(ArchiveMemberExtractor extractor);
 // The lister adds the entries of the archive side (under its member path, with its exclusion
 // patterns, down to the listing's depth) to listing, which is empty and already carries the
 // archive's path and snapshot. An archive that cannot be read gives an empty listing. Null
-// restores the default, which lists nothing.
+// restores the default, which lists zip and jar archives.
 using ArchiveLister = void (*)(DIRECTORYOBJECT &listing, const ITEM &archive, STATUS_IO *status);
 void SetArchiveLister(ArchiveLister lister);
 
-// The error text of an extraction while no archive support is installed.
-inline constexpr const char *kNoArchiveSupportText = "archive members cannot be extracted";
 // The error text when no temporary name is free.
 inline constexpr const char *kCannotCreateTempText = "cannot create temp file";

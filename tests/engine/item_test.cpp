@@ -260,7 +260,7 @@ TEST_F(SideTest, FailedExtractionLeavesItsTextAndNoFile)
     ITEM target;
 
     EXPECT_FALSE(ExtractMember("readme.txt", nullptr, archive, target));
-    EXPECT_EQ(archive.ErrorText(), kNoArchiveSupportText);
+    EXPECT_EQ(archive.ErrorText(), "Error"); // not a zip archive
 
     SetArchiveMemberExtractor(FakeExtract);
     EXPECT_FALSE(ExtractMember("bad.txt", nullptr, archive, target));
