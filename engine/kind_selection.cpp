@@ -2,6 +2,7 @@
 
 #include "core/pathname.h"
 #include "engine/difffile.h"
+#include "engine/imgfile.h"
 
 #include <array>
 
@@ -31,9 +32,14 @@ std::unique_ptr<DIFFFILE> CreatePlainTextObject()
     return std::make_unique<DIFFFILE>();
 }
 
+std::unique_ptr<DIFFFILE> CreateImageObject(int imageType)
+{
+    return std::make_unique<IMGFILE>(imageType);
+}
+
 TextObjectFactory g_textFactory = CreatePlainTextObject;
 ExecutableObjectFactory g_executableFactory = nullptr;
-ImageObjectFactory g_imageFactory = nullptr;
+ImageObjectFactory g_imageFactory = CreateImageObject;
 
 } // namespace
 
@@ -58,7 +64,7 @@ void SetExecutableObjectFactory(ExecutableObjectFactory factory)
 
 void SetImageObjectFactory(ImageObjectFactory factory)
 {
-    g_imageFactory = factory;
+    g_imageFactory = factory != nullptr ? factory : CreateImageObject;
 }
 
 std::unique_ptr<DIFFFILE> CreateFileObject(const FileKindChoice &choice)
