@@ -2,6 +2,7 @@
 
 #include "core/pathname.h"
 #include "engine/difffile.h"
+#include "engine/exefile.h"
 #include "engine/imgfile.h"
 
 #include <array>
@@ -32,13 +33,18 @@ std::unique_ptr<DIFFFILE> CreatePlainTextObject()
     return std::make_unique<DIFFFILE>();
 }
 
+std::unique_ptr<DIFFFILE> CreateExecutableObject()
+{
+    return std::make_unique<EXEFILE>();
+}
+
 std::unique_ptr<DIFFFILE> CreateImageObject(int imageType)
 {
     return std::make_unique<IMGFILE>(imageType);
 }
 
 TextObjectFactory g_textFactory = CreatePlainTextObject;
-ExecutableObjectFactory g_executableFactory = nullptr;
+ExecutableObjectFactory g_executableFactory = CreateExecutableObject;
 ImageObjectFactory g_imageFactory = CreateImageObject;
 
 } // namespace
@@ -59,7 +65,7 @@ void SetTextObjectFactory(TextObjectFactory factory)
 
 void SetExecutableObjectFactory(ExecutableObjectFactory factory)
 {
-    g_executableFactory = factory;
+    g_executableFactory = factory != nullptr ? factory : CreateExecutableObject;
 }
 
 void SetImageObjectFactory(ImageObjectFactory factory)
