@@ -342,6 +342,8 @@ ZipDecodeResult Unreducer::Run(int factor)
 {
     if (factor < 1 || factor > 4)
         return ZipDecodeResult::Corrupt;
+    if (output.Done()) // an empty member may come without even the follower sets
+        return output.Finish();
     if (!ReadFollowerSets())
         return output.Failure(input);
     const std::uint32_t lengthMask = kReduceLengthMask[static_cast<std::size_t>(factor - 1)];
@@ -501,6 +503,8 @@ ZipDecodeResult Exploder::Run(std::uint16_t generalFlags)
     const bool literalTree = (generalFlags & kFlagLiteralTree) != 0;
     const int lowDistanceBits = (generalFlags & kFlagLargeDictionary) != 0 ? 7 : 6;
     const std::uint32_t minMatch = literalTree ? 3 : 2;
+    if (output.Done()) // an empty member may come without even the trees
+        return output.Finish();
     if ((literalTree && !ReadTree(input, kLiteralCodes, literals))
         || !ReadTree(input, kLengthCodes, lengths) || !ReadTree(input, kDistanceCodes, distances))
         return output.Failure(input);
