@@ -1,4 +1,4 @@
-// Times loading a text side: one pass that splits and hashes every line. Usage:
+// Times loading a text side: one pass that splits the lines, and one that hashes them. Usage:
 //   difffile_load_bench [file [option bits]]
 // Without a file, a 1,000,000-line file of source-like text is written to $TMPDIR first.
 #include "engine/difffile.h"
@@ -51,11 +51,15 @@ int main(int argc, char **argv)
         DIFFFILE file;
         auto start = std::chrono::steady_clock::now();
         std::int32_t result = file.Load(path, options, nullptr);
-        auto seconds
-            = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        std::printf("options 0x%02x: %s, %lld lines in %.1f ms\n", bits,
+        auto loaded = std::chrono::steady_clock::now();
+        auto seconds = std::chrono::duration<double>(loaded - start).count();
+        // The hashes are computed on first need, in a second pass.
+        (void)file.Records();
+        auto hashSeconds
+            = std::chrono::duration<double>(std::chrono::steady_clock::now() - loaded).count();
+        std::printf("options 0x%02x: %s, %lld lines in %.1f ms, hashed in %.1f ms\n", bits,
                     result == 0 ? "loaded" : "failed", static_cast<long long>(file.RecordCount()),
-                    seconds * 1000);
+                    seconds * 1000, hashSeconds * 1000);
     }
     if (argc <= 1)
         unlink(path.c_str());
