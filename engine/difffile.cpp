@@ -5,13 +5,14 @@
 #include "core/status_io.h"
 #include "engine/line_hash.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
-constexpr std::size_t kLoadBlockSize = 8192;
 // Bytes of a UTF-8 sequence that a block can cut off: carried into the next block so that
 // the columns of a line do not depend on where the blocks fall.
 constexpr std::size_t kLongestCutSequence = 3;
@@ -118,22 +119,39 @@ std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options
     return 0;
 }
 
-// One pass over the file in blocks, one line record per line. Lines end at CR, LF, Ctrl-Z or
-// NUL; a CR takes a following run of CRs and one LF with it, an LF takes nothing.
+// While hashes are pending, a record's link says whether its text is plain (no tab, no byte
+// of 0x80 or above) and its hash field holds the length of its text.
+static constexpr std::int32_t kPendingPlain = -2;
+static constexpr std::int32_t kPendingOther = -1;
+// A text too long for the hash field: its end is found again when hashing.
+static constexpr std::uint32_t kLengthUnknown = 0xFFFFFFFF;
+
+// Splits the lines in one pass over the file, one record per line with its offset and width;
+// the hashes follow when first needed. Lines end at CR, LF, Ctrl-Z or NUL; a CR takes a
+// following run of CRs and one LF with it, an LF takes nothing.
 std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
 {
-    // Room for carried bytes in front of a block; loads are short-lived, so the stack serves.
-    unsigned char buffer[kLongestCutSequence + kLoadBlockSize];
-    LineHasher hasher(m_options, m_tabSize);
+    const std::size_t blockSize = m_loadBlockSize;
+    // Room for carried bytes in front of a block.
+    std::vector<unsigned char> storage(kLongestCutSequence + blockSize);
+    unsigned char *const buffer = storage.data();
+    // Lines that are not plain, or run over a block end, are measured by the hasher's rules.
+    LineHasher measurer(m_options, m_tabSize, /*measureOnly=*/true);
+    const bool dropsTrailingBlanks
+        = (m_options & (kOptIgnoreSpaces | kOptIgnoreTrailingBlanks)) != 0;
 
     std::int64_t bufferStart = 0; // file offset of buffer[0]
     std::int64_t lineStart = 0;
+    std::int64_t lineLength = 0;
     std::size_t carried = 0;
     bool inLine = false;    // a line's text has begun and not yet ended
+    bool linePlain = true;  // every piece of the line so far was plain
+    bool measuring = false; // the measurer has the line's pieces
     bool crPending = false; // the last line ended with CR: CRs and one LF may follow
     bool atEnd = false;
+    bool firstBlock = true;
 
-    auto finishLine = [&](std::int64_t textEnd) -> std::int32_t {
+    auto finishLine = [&](std::int64_t textEnd, std::uint32_t width) -> std::int32_t {
         if (status != nullptr && status->ShowProgress(total, textEnd) != 0)
             return 1;
         if (RecordCount() >= m_recordLimit) {
@@ -142,17 +160,22 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
             (void)m_file.Close();
             return -1;
         }
-        LineHash hash = hasher.Finish();
-        AddRecord(hash.h16, hash.h32, lineStart, hash.width);
+        const std::uint32_t length
+            = lineLength < kLengthUnknown ? static_cast<std::uint32_t>(lineLength) : kLengthUnknown;
+        m_records.push_back(
+            LineRecord{linePlain ? kPendingPlain : kPendingOther, length, lineStart});
+        if (width > m_widestLine)
+            m_widestLine = width;
         inLine = false;
         return 0;
     };
 
+    m_hashesPending = true;
     while (!atEnd) {
-        std::int64_t got = m_file.ReadAt(-1, buffer + carried, kLoadBlockSize);
+        std::int64_t got = m_file.ReadAt(-1, buffer + carried, blockSize);
         if (got < 0)
             got = 0; // a read error ends the input
-        atEnd = got < static_cast<std::int64_t>(kLoadBlockSize);
+        atEnd = got < static_cast<std::int64_t>(blockSize);
         const unsigned char *p = buffer;
         const unsigned char *end = buffer + carried + static_cast<std::size_t>(got);
 
@@ -173,30 +196,65 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
             if (!inLine) {
                 inLine = true;
                 lineStart = bufferStart + (p - buffer);
-                hasher.Begin();
+                lineLength = 0;
+                linePlain = true;
+                measuring = false;
             }
             bool plain = false;
             const unsigned char *stop = FindLineStop(p, end, plain);
             if (stop == end) {
                 // The text goes on in the next block.
                 std::size_t keep = atEnd ? 0 : CutSequenceLength(p, end);
-                hasher.Feed(p, static_cast<std::size_t>(end - p) - keep, plain);
+                const std::size_t n = static_cast<std::size_t>(end - p) - keep;
+                if (!measuring) {
+                    measuring = true;
+                    measurer.Begin();
+                }
+                measurer.Feed(p, n, plain);
+                lineLength += static_cast<std::int64_t>(n);
+                linePlain = linePlain && plain;
                 p = end - keep;
                 break;
             }
-            hasher.Feed(p, static_cast<std::size_t>(stop - p), plain);
+            const std::size_t n = static_cast<std::size_t>(stop - p);
+            lineLength += static_cast<std::int64_t>(n);
+            linePlain = linePlain && plain;
+            std::uint32_t width = 0;
+            if (!measuring && plain) {
+                // One column per byte, up to the last that is not a space when trailing
+                // blanks do not count.
+                std::size_t counted = n;
+                if (dropsTrailingBlanks)
+                    while (counted > 0 && p[counted - 1] == ' ')
+                        --counted;
+                width = static_cast<std::uint32_t>(counted);
+            } else {
+                if (!measuring)
+                    measurer.Begin();
+                measurer.Feed(p, n, plain);
+                width = measurer.Width();
+            }
             if (*stop == kCr) {
                 m_lineEndKinds |= kLineEndCr;
                 crPending = true;
             } else if (*stop == kLf) {
                 m_lineEndKinds |= kLineEndLf;
             } // a Ctrl-Z or NUL is taken alone
-            std::int32_t finished = finishLine(bufferStart + (stop - buffer));
+            std::int32_t finished = finishLine(bufferStart + (stop - buffer), width);
             if (finished != 0)
                 return finished;
             p = stop + 1;
         }
 
+        if (firstBlock && !atEnd) {
+            // Room for the lines the file will probably hold, judged by the first block, with
+            // ample slack: pages never written cost nothing, and the vector is never copied.
+            firstBlock = false;
+            const auto bytesPerLine = static_cast<std::int64_t>(blockSize) / (RecordCount() + 1);
+            const std::int64_t expected = total / std::max<std::int64_t>(bytesPerLine, 1);
+            m_records.reserve(static_cast<std::size_t>(
+                std::min<std::int64_t>(2 * expected + 1024, std::min(total + 1, m_recordLimit))));
+        }
         carried = static_cast<std::size_t>(end - p);
         bufferStart += p - buffer;
         std::memmove(buffer, p, carried);
@@ -206,13 +264,132 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
     if (inLine || bufferStart == 0) {
         if (!inLine) {
             lineStart = 0;
-            hasher.Begin();
+            lineLength = 0;
+            linePlain = true;
+            measuring = false;
         }
-        std::int32_t finished = finishLine(bufferStart);
+        std::int32_t finished = finishLine(bufferStart, measuring ? measurer.Width() : 0);
         if (finished != 0)
             return finished;
     }
     return 0;
+}
+
+void DIFFFILE::HashPendingRecords()
+{
+    m_hashesPending = false;
+    if (m_records.empty())
+        return;
+    // Lines of a file that changed since the load, or cannot be read, hash as far as their
+    // bytes could be read (an empty line when none could).
+    const bool readable = m_file.ChangedOnDisk() == 0 && (m_file.IsOpen() || m_file.Open() == kOk);
+
+    const std::size_t blockSize = m_loadBlockSize;
+    std::vector<unsigned char> storage(kLongestCutSequence + blockSize);
+    unsigned char *const buffer = storage.data();
+    LineHasher hasher(m_options, m_tabSize);
+    std::int64_t windowStart = 0; // file offset of buffer[0]
+    std::size_t windowCount = 0;
+    bool atEnd = !readable;
+    // Keeps the bytes from keepFrom on and reads the next block behind them.
+    auto refill = [&](std::int64_t keepFrom) {
+        const std::int64_t windowEnd = windowStart + static_cast<std::int64_t>(windowCount);
+        const auto keep = static_cast<std::size_t>(windowEnd - keepFrom);
+        std::memmove(buffer, buffer + (keepFrom - windowStart), keep);
+        std::int64_t got = m_file.ReadAt(windowEnd, buffer + keep, blockSize);
+        if (got < 0)
+            got = 0;
+        atEnd = got < static_cast<std::int64_t>(blockSize);
+        windowStart = keepFrom;
+        windowCount = keep + static_cast<std::size_t>(got);
+    };
+
+    for (LineRecord &record : m_records) {
+        const bool plain = record.link == kPendingPlain;
+        const bool lengthKnown = record.hash != kLengthUnknown;
+        std::int64_t left = lengthKnown ? std::int64_t{record.hash} : INT64_MAX;
+        std::int64_t at = record.offset;
+        hasher.Begin();
+        while (left > 0) {
+            const std::int64_t windowEnd = windowStart + static_cast<std::int64_t>(windowCount);
+            if (at >= windowEnd) {
+                if (atEnd)
+                    break;
+                refill(windowEnd);
+                continue;
+            }
+            const unsigned char *p = buffer + (at - windowStart);
+            const std::int64_t available = windowEnd - at;
+            if (!lengthKnown) {
+                bool ignored = false;
+                const unsigned char *stop = FindLineStop(p, p + available, ignored);
+                if (stop < p + available)
+                    left = stop - p;
+            }
+            if (left <= available) {
+                hasher.Feed(p, static_cast<std::size_t>(left), plain);
+                break;
+            }
+            const std::size_t keep = plain || atEnd ? 0 : CutSequenceLength(p, p + available);
+            const std::size_t n = static_cast<std::size_t>(available) - keep;
+            hasher.Feed(p, n, plain);
+            at += static_cast<std::int64_t>(n);
+            left -= static_cast<std::int64_t>(n);
+            if (atEnd)
+                break;
+            refill(at);
+        }
+        const LineHash hash = hasher.Finish();
+        if (!record.IsMatched())
+            record.link = UnmatchedLink(hash.h16);
+        record.hash = hash.h32;
+    }
+    // The reader no longer stands where it thinks: the next text request positions it.
+    m_file.SetRecordNumber(-1);
+}
+
+bool DIFFFILE::HasSameLinesAs(DIFFITEM &otherItem)
+{
+    auto *other = dynamic_cast<DIFFFILE *>(&otherItem);
+    if (other == nullptr || other == this || !m_hashesPending || !other->m_hashesPending)
+        return false;
+    if (m_options != other->m_options || m_tabSize != other->m_tabSize
+        || RecordCount() != other->RecordCount() || m_widestLine != other->m_widestLine
+        || m_lineEndKinds != other->m_lineEndKinds)
+        return false;
+    const FileSnapshot *mine = m_file.HeldSnapshot();
+    const FileSnapshot *theirs = other->m_file.HeldSnapshot();
+    if (mine == nullptr || theirs == nullptr || mine->size != theirs->size)
+        return false;
+    return SameBytesAs(*other);
+}
+
+// Compares the two files block by block, up to the first difference.
+bool DIFFFILE::SameBytesAs(DIFFFILE &other)
+{
+    for (DIFFFILE *side : {this, &other}) {
+        if (side->m_file.ChangedOnDisk() != 0)
+            return false;
+        if (!side->m_file.IsOpen() && side->m_file.Open() != kOk)
+            return false;
+        side->m_file.SetRecordNumber(-1); // the reads below move the file
+    }
+    const std::int64_t size = static_cast<std::int64_t>(m_file.HeldSnapshot()->size);
+    const std::size_t blockSize = m_loadBlockSize;
+    std::vector<unsigned char> mine(blockSize);
+    std::vector<unsigned char> theirs(blockSize);
+    std::int64_t offset = 0;
+    for (;;) {
+        const std::int64_t got = m_file.ReadAt(offset, mine.data(), blockSize);
+        const std::int64_t otherGot = other.m_file.ReadAt(offset, theirs.data(), blockSize);
+        if (got < 0 || got != otherGot)
+            return false;
+        if (std::memcmp(mine.data(), theirs.data(), static_cast<std::size_t>(got)) != 0)
+            return false;
+        offset += got;
+        if (got < static_cast<std::int64_t>(blockSize))
+            return offset == size;
+    }
 }
 
 // "date  -  size bytes  -  count lines", then the kinds of line end seen.

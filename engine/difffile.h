@@ -38,6 +38,10 @@ public:
     [[nodiscard]] virtual std::int32_t Load(std::string_view path, const CompareOptions &options,
                                             STATUS_IO *status);
 
+    // Both sides loaded from files of the same bytes under the same options, whose lines have
+    // not been hashed yet: the bytes of the two files are compared, not the lines.
+    [[nodiscard]] bool HasSameLinesAs(DIFFITEM &other) override;
+
     [[nodiscard]] const STRING &Caption() const { return m_column[0].caption; }
     [[nodiscard]] std::uint16_t LineEndKinds() const { return m_lineEndKinds; }
     [[nodiscard]] TEXTFILE &File() { return m_file; }
@@ -45,15 +49,23 @@ public:
 protected:
     // Record numbers are 32-bit in the result list: a file with more lines fails to load.
     static constexpr std::int64_t kMaxRecords = INT32_MAX;
+    // Bytes read at a time; any size gives the same records.
+    static constexpr std::size_t kLoadBlockSize = 64 * 1024;
+
+    // The load splits the lines and measures them; their hashes are computed here, in a
+    // second pass over the file, when they are first needed.
+    void HashPendingRecords() override;
 
     TEXTFILE m_file;
     std::uint16_t m_lineEndKinds = 0;
     std::array<ColumnDescriptor, 1> m_column;
     std::uint32_t m_options = 0;
     std::int32_t m_tabSize = 4;
-    std::int64_t m_recordLimit = kMaxRecords; // lowered by tests
+    std::int64_t m_recordLimit = kMaxRecords;     // lowered by tests
+    std::size_t m_loadBlockSize = kLoadBlockSize; // lowered by tests
 
 private:
     [[nodiscard]] std::int32_t ScanLines(std::int64_t total, STATUS_IO *status);
+    [[nodiscard]] bool SameBytesAs(DIFFFILE &other);
     void WriteCaption();
 };

@@ -13,10 +13,21 @@ bool DIFFITEM::PrepareLevel(std::int64_t /*a*/, std::int64_t /*c*/, int /*level*
     return true;
 }
 
+bool DIFFITEM::HasSameLinesAs(DIFFITEM & /*other*/)
+{
+    return false;
+}
+
+void DIFFITEM::HashPendingRecords()
+{
+    m_hashesPending = false;
+}
+
 void DIFFITEM::ClearRecords()
 {
     // Release the memory too: a side reloaded from a much smaller file should not keep the
     // records of the large one.
     std::vector<LineRecord>().swap(m_records);
     m_widestLine = 0;
+    m_hashesPending = false;
 }

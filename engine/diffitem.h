@@ -48,6 +48,10 @@ public:
     // Prepares matching level i for records a to c - 1; true when i is the last level.
     virtual bool PrepareLevel(std::int64_t a, std::int64_t c, int level);
 
+    // Whether this side's lines are exactly those of other, so that every record is equal to
+    // its twin and matching may pair them without looking at a hash. False by default.
+    [[nodiscard]] virtual bool HasSameLinesAs(DIFFITEM &other);
+
     // Appends an unmatched record; kept inline, the load adds one per line.
     void AddRecord(std::uint16_t hash16, std::uint32_t hash32, std::int64_t offset,
                    std::uint32_t width)
@@ -58,15 +62,29 @@ public:
     }
     void ClearRecords();
 
-    [[nodiscard]] std::vector<LineRecord> &Records() { return m_records; }
-    [[nodiscard]] const std::vector<LineRecord> &Records() const { return m_records; }
+    // The records with their hashes; a side that hashes its lines on first need does it here.
+    [[nodiscard]] std::vector<LineRecord> &Records()
+    {
+        if (m_hashesPending)
+            HashPendingRecords();
+        return m_records;
+    }
+    // The records as they stand: while hashes are pending, only the offsets and the links of
+    // matched records are meaningful.
+    [[nodiscard]] std::vector<LineRecord> &RecordsWithoutHashing() { return m_records; }
+    [[nodiscard]] bool HashesPending() const { return m_hashesPending; }
     [[nodiscard]] std::uint32_t WidestLine() const { return m_widestLine; }
 
     // The occurrence table line matching keeps per side (2 bits per 16-bit hash).
     [[nodiscard]] std::vector<std::uint8_t> &StateTable() { return m_stateTable; }
 
 protected:
+    // Computes the hashes of the records added without them and clears m_hashesPending; the
+    // links of records matched meanwhile stay.
+    virtual void HashPendingRecords();
+
     std::vector<LineRecord> m_records;
+    bool m_hashesPending = false;
     std::uint32_t m_widestLine = 0;
     std::vector<std::uint8_t> m_stateTable; // allocated on first use
 };

@@ -37,7 +37,8 @@ class LineHasher
 public:
     // options: the comparison option bits (0x08 case, 0x10 spaces, 0x20 trailing blanks, 0x40
     // tabs; others are ignored). Upper-casing follows the current locale, read here once.
-    LineHasher(std::uint32_t options, std::int32_t tabSize);
+    // measureOnly: only the width is wanted; the hashes stay at their start values.
+    LineHasher(std::uint32_t options, std::int32_t tabSize, bool measureOnly = false);
 
     void Begin()
     {
@@ -52,7 +53,7 @@ public:
     {
         if (m_options == 0 && plain) {
             // The common case, kept inline: every byte counts as it is and takes one column.
-            AddBytesToHashes(m_h16, m_h32, p, n);
+            Add(p, n);
             m_column += static_cast<std::int64_t>(n);
             if (n != 0)
                 m_width = m_column;
@@ -76,6 +77,11 @@ public:
 private:
     static constexpr std::int64_t kWidestCountable = 0xFFFFFFFF;
 
+    void Add(const unsigned char *p, std::size_t n)
+    {
+        if (!m_measureOnly)
+            AddBytesToHashes(m_h16, m_h32, p, n);
+    }
     void FeedSlowly(const unsigned char *p, std::size_t n);
     void FeedPlain(const unsigned char *p, std::size_t n);
     void FeedWithOptions(const unsigned char *p, std::size_t n);
@@ -88,6 +94,7 @@ private:
 
     std::uint32_t m_options;
     std::int64_t m_tabSize;
+    bool m_measureOnly;
     bool m_foldUtf8 = false; // upper-case non-ASCII letters per code point (UTF-8 locale)
     unsigned char m_upper[256];
 

@@ -746,6 +746,17 @@ static bool BuildList(std::vector<LineRecord> &a, std::vector<LineRecord> &b, DI
     return true;
 }
 
+// Pairs every record with its twin, in order, with progress; false when cancelled.
+static bool MatchTwins(std::vector<LineRecord> &a, std::vector<LineRecord> &b, STATUS_IO *status)
+{
+    const Pos count = static_cast<Pos>(std::min(a.size(), b.size()));
+    for (Pos k = 0; k < count; ++k) {
+        if (!MatchPair(a, b, k, k, status))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::uint32_t MatchRegion(DIFFITEM &a, DIFFITEM &b, std::int64_t aFrom, std::int64_t bFrom,
@@ -773,12 +784,22 @@ OpResult CompareItems(STATUS_IO *status, DIFFITEM &a, DIFFITEM &b, DIFFLIST &res
         status->m_total = a.RecordCount() + b.RecordCount();
         status->m_done = 0;
     }
-    if ((MatchRegion(a, b, 0, 0, -1, -1, levelLimit, status) & kMatchCancelled) != 0)
+    // Two sides with the same lines match record for record whatever the lines are: the walk
+    // finds every pair equal, and where no line is unique the greedy search skips only the
+    // blank lines at the top, which the list then pairs. Their hashes are never needed.
+    const bool twins = a.HasSameLinesAs(b);
+    if (twins) {
+        if (!MatchTwins(a.RecordsWithoutHashing(), b.RecordsWithoutHashing(), status))
+            return kErrorOrCancel;
+    } else if ((MatchRegion(a, b, 0, 0, -1, -1, levelLimit, status) & kMatchCancelled) != 0) {
         return kErrorOrCancel;
+    }
+    std::vector<LineRecord> &recordsA = twins ? a.RecordsWithoutHashing() : a.Records();
+    std::vector<LineRecord> &recordsB = twins ? b.RecordsWithoutHashing() : b.Records();
     // Every row takes at least one record: reserving the most keeps the list from being
     // copied while it grows (pages never written are never used).
-    result.Entries().reserve(a.Records().size() + b.Records().size());
-    if (!BuildList(a.Records(), b.Records(), result, status))
+    result.Entries().reserve(recordsA.size() + recordsB.size());
+    if (!BuildList(recordsA, recordsB, result, status))
         return kErrorOrCancel;
     result.SetWidestLine(std::max(a.WidestLine(), b.WidestLine()));
     if (status != nullptr)

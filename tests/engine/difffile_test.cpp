@@ -2,12 +2,16 @@
 // reading line texts again from the file.
 #include "core/status_io.h"
 #include "engine/difffile.h"
+#include "engine/difflist.h"
+#include "engine/line_hash.h"
+#include "engine/line_matching.h"
 #include "support/test_support.h"
 
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <sys/time.h>
 #include <unistd.h>
@@ -327,6 +331,232 @@ TEST(DiffFile, LinesBeyondFourGibibytesReadBack)
     EXPECT_EQ(*file.RecordText(1), "after the hole");
     EXPECT_EQ(*file.RecordText(0), "first");
     EXPECT_EQ(*file.RecordText(1), "after the hole");
+}
+
+// Reads the file in blocks of a chosen size, so that lines and line ends fall across block
+// ends everywhere.
+class BlockFile : public DIFFFILE
+{
+public:
+    explicit BlockFile(std::size_t blockSize) { m_loadBlockSize = blockSize; }
+};
+
+// The lines of a file split as the load splits them, each hashed on its own.
+std::vector<LineHash> HashEachLine(const std::string &bytes, std::uint32_t bits, int tabSize)
+{
+    LineHasher hasher(bits, tabSize);
+    std::vector<LineHash> hashes;
+    std::size_t i = 0;
+    const auto isStop = [](char c) { return c == '\r' || c == '\n' || c == '\x1A' || c == '\0'; };
+    while (i < bytes.size()) {
+        std::size_t j = i;
+        while (j < bytes.size() && !isStop(bytes[j]))
+            ++j;
+        hashes.push_back(hasher.HashLine(std::string_view(bytes).substr(i, j - i)));
+        if (j < bytes.size() && bytes[j] == '\r') {
+            for (++j; j < bytes.size() && bytes[j] == '\r';)
+                ++j;
+            if (j < bytes.size() && bytes[j] == '\n')
+                ++j;
+        } else if (j < bytes.size()) {
+            ++j;
+        }
+        i = j;
+    }
+    if (bytes.empty())
+        hashes.push_back(hasher.HashLine(""));
+    return hashes;
+}
+
+std::string MixedText(unsigned seed, std::size_t pieces)
+{
+    static const char *const kPieces[] = {"word",         " ",
+                                          "  ",           "\t",
+                                          "Mixed Case",   "\xC3\xA4",
+                                          "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                                          "\n",           "\r\n",
+                                          "\r",           "\r\r\n",
+                                          "\n\r",         "" /* NUL, added below */,
+                                          "\x1A",         "x"};
+    std::mt19937 random(seed);
+    std::string text;
+    for (std::size_t k = 0; k < pieces; ++k) {
+        const std::size_t which = random() % 16;
+        if (which == 13)
+            text += '\0';
+        else
+            text += kPieces[which];
+        if (random() % 50 == 0)
+            text += std::string(random() % 300, 'L'); // a line longer than the small blocks
+    }
+    return text;
+}
+
+TEST(DiffFile, RecordsDoNotDependOnTheBlockSizeAndHashEachLineExactly)
+{
+    TempDir dir;
+    const std::vector<std::string> texts = {
+        "", "\n", "a", "a\r", "\r\r\r", "\xE4\xB8\xAD", MixedText(1, 400), MixedText(2, 700),
+        MixedText(3, 50) + "  \t ",
+        // The widest line decides the width: lines ending in blanks, tabs, wide characters.
+        "wide line    \nshort\n", "tab\t\t\nx", "\xE4\xB8\xAD\xE4\xB8\xAD  \r\nabc", "  a  b  \n"};
+    const std::uint32_t optionSets[] = {0, 0x08, 0x10, 0x20, 0x40, 0x60, 0x78};
+    const std::size_t blockSizes[] = {1, 3, 7, 61};
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        WriteFile(dir / "side", texts[t]);
+        for (const std::uint32_t bits : optionSets) {
+            for (const int tabSize : {4, 3}) {
+                const std::string label = "text " + std::to_string(t) + " options "
+                                          + std::to_string(bits) + " tab "
+                                          + std::to_string(tabSize);
+                const std::vector<LineHash> expected = HashEachLine(texts[t], bits, tabSize);
+                DIFFFILE whole;
+                ASSERT_EQ(whole.Load(dir / "side", Options(bits, tabSize), nullptr), 0);
+                EXPECT_TRUE(whole.HashesPending());
+                const std::vector<LineRecord> records = whole.Records();
+                ASSERT_EQ(records.size(), expected.size()) << label;
+                std::uint32_t widest = 0;
+                for (std::size_t k = 0; k < records.size(); ++k) {
+                    EXPECT_EQ(records[k].link, UnmatchedLink(expected[k].h16)) << label << " " << k;
+                    EXPECT_EQ(records[k].hash, expected[k].h32) << label << " " << k;
+                    widest = std::max(widest, expected[k].width);
+                }
+                EXPECT_EQ(whole.WidestLine(), widest) << label;
+
+                for (const std::size_t blockSize : blockSizes) {
+                    BlockFile pieces(blockSize);
+                    ASSERT_EQ(pieces.Load(dir / "side", Options(bits, tabSize), nullptr), 0);
+                    EXPECT_EQ(pieces.WidestLine(), widest) << label << " block " << blockSize;
+                    EXPECT_EQ(pieces.Caption(), whole.Caption()) << label;
+                    const std::vector<LineRecord> &got = pieces.Records();
+                    ASSERT_EQ(got.size(), records.size()) << label << " block " << blockSize;
+                    for (std::size_t k = 0; k < got.size(); ++k) {
+                        ASSERT_TRUE(got[k].Equals(records[k]) && got[k].offset == records[k].offset)
+                            << label << " block " << blockSize << " line " << k;
+                    }
+                }
+            }
+        }
+    }
+}
+
+struct Rows
+{
+    std::vector<DiffEntry> entries;
+    std::uint32_t widest = 0;
+};
+
+Rows CompareFiles(DIFFFILE &left, DIFFFILE &right)
+{
+    DIFFLIST list;
+    list.SetMargin(2);
+    EXPECT_EQ(CompareItems(nullptr, left, right, list, 0), kOk);
+    return Rows{list.Entries(), list.WidestLine()};
+}
+
+void ExpectSameRows(const Rows &got, const Rows &expected, const std::string &label)
+{
+    ASSERT_EQ(got.entries.size(), expected.entries.size()) << label;
+    for (std::size_t k = 0; k < got.entries.size(); ++k) {
+        EXPECT_EQ(got.entries[k].left, expected.entries[k].left) << label << " row " << k;
+        EXPECT_EQ(got.entries[k].right, expected.entries[k].right) << label << " row " << k;
+        EXPECT_EQ(got.entries[k].flags, expected.entries[k].flags) << label << " row " << k;
+    }
+    EXPECT_EQ(got.widest, expected.widest) << label;
+}
+
+TEST(DiffFile, IdenticalFilesPairTwinsWithoutHashingAndGiveTheUsualRows)
+{
+    struct Case
+    {
+        std::string bytes;
+        std::uint32_t bits;
+    };
+    const std::vector<Case> cases = {
+        {"", 0},
+        {"\n\n\n", 0},
+        {"\r\n\r\n", 0},
+        {"a\r\nb\r\n", 0},
+        {"x\ry\r\rz\n\rlast", 0},
+        // No line occurs once: matched greedily, and the blank lines at the top paired last.
+        {"\n\na\na\n\nb\nb\n", 0},
+        {"Hello  \n\tHELLO\n hello\nunique\n\n", 0x78},
+        {"a b\nab\n  \n\n", 0x10},
+        {MixedText(4, 3000), 0},
+        {MixedText(5, 3000), 0x28},
+    };
+    TempDir dir;
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        const std::string label = "case " + std::to_string(c);
+        WriteFile(dir / "left", cases[c].bytes);
+        WriteFile(dir / "right", cases[c].bytes);
+        DIFFFILE left;
+        DIFFFILE right;
+        ASSERT_EQ(left.Load(dir / "left", Options(cases[c].bits), nullptr), 0);
+        ASSERT_EQ(right.Load(dir / "right", Options(cases[c].bits), nullptr), 0);
+        const Rows twins = CompareFiles(left, right);
+        EXPECT_TRUE(left.HashesPending() && right.HashesPending()) << label;
+
+        // Hashed before the comparison: the lines are matched as usual.
+        DIFFFILE usualLeft;
+        DIFFFILE usualRight;
+        ASSERT_EQ(usualLeft.Load(dir / "left", Options(cases[c].bits), nullptr), 0);
+        ASSERT_EQ(usualRight.Load(dir / "right", Options(cases[c].bits), nullptr), 0);
+        (void)usualLeft.Records();
+        ExpectSameRows(twins, CompareFiles(usualLeft, usualRight), label);
+
+        // Hashing the twins later keeps their partners.
+        const std::vector<LineRecord> &records = left.Records();
+        const std::vector<LineRecord> &usual = usualLeft.Records();
+        ASSERT_EQ(records.size(), usual.size());
+        for (std::size_t k = 0; k < records.size(); ++k) {
+            EXPECT_EQ(records[k].link, static_cast<std::int32_t>(k)) << label;
+            EXPECT_EQ(records[k].hash, usual[k].hash) << label;
+        }
+        EXPECT_EQ(*right.RecordText(0), *usualRight.RecordText(0)) << label;
+    }
+}
+
+TEST(DiffFile, FilesThatDifferOrAreReadDifferentlyAreMatchedLineByLine)
+{
+    TempDir dir;
+    WriteFile(dir / "left", "same\nHello\nend\n");
+    WriteFile(dir / "right", "same\nHELLO\nend\n"); // same size, other bytes
+    DIFFFILE left;
+    DIFFFILE right;
+    ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+    EXPECT_FALSE(left.HasSameLinesAs(right));
+    Rows rows = CompareFiles(left, right);
+    ASSERT_EQ(rows.entries.size(), 3u);
+    EXPECT_EQ(rows.entries[1].flags & kEntryDiffers, kEntryDiffers);
+
+    // The same bytes under other options: not twins, and case now matters on one side only.
+    WriteFile(dir / "right", "same\nHello\nend\n");
+    ASSERT_EQ(left.Load(dir / "left", Options(kOptIgnoreCase), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+    EXPECT_FALSE(left.HasSameLinesAs(right));
+    rows = CompareFiles(left, right);
+    EXPECT_EQ(rows.entries[0].flags & kEntryDiffers, kEntryDiffers);
+
+    // A side is never the twin of itself, nor of a side already hashed.
+    ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+    EXPECT_FALSE(left.HasSameLinesAs(left));
+    (void)right.Records();
+    EXPECT_FALSE(left.HasSameLinesAs(right));
+}
+
+TEST(DiffFile, TextRequestsAfterHashingStillFindTheirLines)
+{
+    TempDir dir;
+    WriteFile(dir / "side", "one\ntwo\nthree\n");
+    DIFFFILE file;
+    ASSERT_EQ(file.Load(dir / "side", Options(), nullptr), 0);
+    EXPECT_EQ(*file.RecordText(0), "one");
+    (void)file.Records(); // reads the file again in between
+    EXPECT_EQ(*file.RecordText(1), "two");
+    EXPECT_EQ(*file.RecordText(2), "three");
 }
 
 } // namespace
