@@ -11,7 +11,7 @@ if [ -n "$files" ]; then
 fi
 
 hits=$(git grep -nwE 'throw|try|catch' -- core engine console gui toolkit 2>/dev/null \
-    | grep -v -E '^(console|gui)/main\.cpp:' || true)
+    | grep -v -E '^(console|gui)/main\.cpp:' | grep -v -E '^[^:]+:[0-9]+:[[:space:]]*(//|\*)' || true)
 if [ -n "$hits" ]; then
     echo "exceptions outside main():"
     echo "$hits"
