@@ -8,7 +8,6 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <map>
 #include <queue>
 #include <string>
 #include <vector>
@@ -70,16 +69,18 @@ public:
         const int size = static_cast<int>(m_data.size());
         if (pos + m_min > size)
             return best;
-        int chain = 64;
+        const char *data = m_data.data();
+        int chain = 32;
         for (int at = m_head[Hash(pos)]; at >= 0 && pos - at <= m_window && chain-- > 0;
              at = m_previous[static_cast<std::size_t>(at)]) {
+            const int limit = std::min(m_max, size - pos);
             int length = 0;
-            while (length < m_max && pos + length < size
-                   && m_data[static_cast<std::size_t>(at + length)]
-                          == m_data[static_cast<std::size_t>(pos + length)])
+            while (length < limit && data[at + length] == data[pos + length])
                 ++length;
             if (length >= m_min && length > best.first)
                 best = {length, pos - at};
+            if (length == limit)
+                break;
         }
         return best;
     }
@@ -116,7 +117,8 @@ inline std::string Shrink(const std::string &data, int clearEvery = 0)
     if (data.empty())
         return out.Finish();
     std::vector<int> parent(kCodes, -1); // -1: free (codes 257 on)
-    std::map<std::pair<int, int>, int> table;
+    std::vector<std::uint8_t> suffix(kCodes);
+    std::vector<std::int16_t> child(kCodes * 256, 0); // code of (prefix, byte); 0: none
     int width = 9;
     int lowestFree = 257;
     int sinceClear = 0;
@@ -133,12 +135,10 @@ inline std::string Shrink(const std::string &data, int clearEvery = 0)
         for (int code = 257; code < kCodes; ++code)
             if (parent[static_cast<std::size_t>(code)] >= 257)
                 isPrefix[static_cast<std::size_t>(parent[static_cast<std::size_t>(code)])] = true;
-        for (auto it = table.begin(); it != table.end();)
-            if (!isPrefix[static_cast<std::size_t>(it->second)]) {
-                parent[static_cast<std::size_t>(it->second)] = -1;
-                it = table.erase(it);
-            } else {
-                ++it;
+        for (std::size_t code = 257; code < kCodes; ++code)
+            if (parent[code] != -1 && !isPrefix[code]) {
+                child[static_cast<std::size_t>(parent[code]) * 256 + suffix[code]] = 0;
+                parent[code] = -1;
             }
         lowestFree = 257;
         out.Put(256, width);
@@ -148,8 +148,9 @@ inline std::string Shrink(const std::string &data, int clearEvery = 0)
     int current = static_cast<unsigned char>(data[0]);
     for (std::size_t i = 1; i < data.size(); ++i) {
         const int byte = static_cast<unsigned char>(data[i]);
-        if (auto found = table.find({current, byte}); found != table.end()) {
-            current = found->second;
+        const auto key = static_cast<std::size_t>(current) * 256 + static_cast<std::size_t>(byte);
+        if (child[key] != 0) {
+            current = child[key];
             continue;
         }
         emit(current);
@@ -158,7 +159,8 @@ inline std::string Shrink(const std::string &data, int clearEvery = 0)
         const bool added = lowestFree < kCodes;
         if (added) {
             parent[static_cast<std::size_t>(lowestFree)] = current;
-            table[{current, byte}] = lowestFree++;
+            suffix[static_cast<std::size_t>(lowestFree)] = static_cast<std::uint8_t>(byte);
+            child[key] = static_cast<std::int16_t>(lowestFree++);
         }
         if (!added || (clearEvery > 0 && ++sinceClear >= clearEvery))
             clearLeaves();
@@ -213,20 +215,14 @@ inline std::string Reduce(const std::string &data, int factor, int followers)
         last = static_cast<unsigned char>(c);
     }
     std::vector<std::vector<int>> sets(256);
-    for (int j = 0; j < 256; ++j) {
-        std::vector<int> order(256);
+    for (std::size_t j = 0; j < 256; ++j) {
+        std::vector<std::pair<int, int>> seen; // (-count, byte): most frequent first
         for (int b = 0; b < 256; ++b)
-            order[static_cast<std::size_t>(b)] = b;
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            return pairs[static_cast<std::size_t>(j)][static_cast<std::size_t>(a)]
-                   > pairs[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)];
-        });
-        for (int k = 0; k < followers
-                        && pairs[static_cast<std::size_t>(j)]
-                                [static_cast<std::size_t>(order[static_cast<std::size_t>(k)])]
-                               > 0;
-             ++k)
-            sets[static_cast<std::size_t>(j)].push_back(order[static_cast<std::size_t>(k)]);
+            if (pairs[j][static_cast<std::size_t>(b)] > 0)
+                seen.push_back({-pairs[j][static_cast<std::size_t>(b)], b});
+        std::sort(seen.begin(), seen.end());
+        for (std::size_t k = 0; k < seen.size() && static_cast<int>(k) < followers; ++k)
+            sets[j].push_back(seen[k].second);
     }
 
     BitWriter out;

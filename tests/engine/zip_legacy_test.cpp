@@ -71,7 +71,7 @@ std::vector<Codec> AllCodecs()
     using namespace testencoders;
     std::vector<Codec> codecs = {
         {"shrink", [](const std::string &d) { return Shrink(d); }, Unshrink},
-        {"shrink clearing often", [](const std::string &d) { return Shrink(d, 97); }, Unshrink},
+        {"shrink clearing often", [](const std::string &d) { return Shrink(d, 500); }, Unshrink},
         {"reduce 1 without followers", [](const std::string &d) { return Reduce(d, 1, 0); },
          UnreduceWith(1)},
         {"reduce 2 with single followers", [](const std::string &d) { return Reduce(d, 2, 1); },
@@ -276,11 +276,11 @@ TEST(LegacyZipDecoders, TruncatedStreamsWriteWhatTheyCanThenAnswerCorrupt)
 
 TEST(LegacyZipDecoders, OutputStopsAtTheUncompressedSize)
 {
-    const std::string content = Contents()[5].second;
+    const std::string content = Contents()[2].second;
     for (const Codec &codec : AllCodecs()) {
         SCOPED_TRACE(codec.name);
         const std::string compressed = codec.encode(content);
-        for (std::uint64_t size : {0, 1, 16000, 100001}) {
+        for (std::uint64_t size : {0, 1, 16000, 16001}) {
             const Decoded decoded = DecodeBytes(codec.decode, compressed, size);
             EXPECT_EQ(decoded.result, ZipDecodeResult::Ok);
             EXPECT_TRUE(decoded.output == content.substr(0, size));
