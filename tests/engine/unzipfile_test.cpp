@@ -8,6 +8,7 @@
 #include "engine/unzipfile.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"
+#include "zip_legacy_encoders.h"
 
 #include <filesystem>
 #include <functional>
@@ -78,6 +79,28 @@ TEST_F(Extraction, StoredAndDeflatedMembersComeOutByteForByte)
             EXPECT_EQ(m_errorText, "");
             EXPECT_TRUE(ReadFile(Out()) == contents[i]);
         }
+    }
+}
+
+TEST_F(Extraction, OlderMethodsGetTheirFactorAndFlags)
+{
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "row " + std::to_string(i % 50) + " of the older methods\n";
+    ZipWriter zip;
+    zip.AddEncoded("1", 1, testencoders::Shrink(text), text);
+    for (int factor = 1; factor <= 4; ++factor)
+        zip.AddEncoded(std::to_string(1 + factor), static_cast<std::uint16_t>(1 + factor),
+                       testencoders::Reduce(text, factor, 8), text);
+    for (const std::uint16_t flags : {0, 2, 4, 6})
+        zip.AddEncoded("6." + std::to_string(flags), 6,
+                       testencoders::Implode(text, (flags & 2) != 0, (flags & 4) != 0), text,
+                       flags);
+    const std::string bytes = zip.Bytes();
+    for (const auto &member : zip.Members()) {
+        SCOPED_TRACE(member.name);
+        ASSERT_EQ(Extract(bytes, member.name), 0) << m_errorText;
+        EXPECT_TRUE(ReadFile(Out()) == text);
     }
 }
 
