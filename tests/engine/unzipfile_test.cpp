@@ -6,9 +6,9 @@
 #include "core/temp_directory.h"
 #include "engine/item.h"
 #include "engine/unzipfile.h"
+#include "engine/zip_legacy_encoders.h"
 #include "support/test_support.h"
 #include "support/zip_writer.h"
-#include "zip_legacy_encoders.h"
 
 #include <filesystem>
 #include <functional>
