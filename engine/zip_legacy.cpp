@@ -169,6 +169,7 @@ struct Unshrinker
     // The first byte of the string of code: the literal at the root of its chain. None when the
     // chain does not end at a literal.
     std::optional<std::uint8_t> FirstByte(std::uint32_t code) const;
+    // Writes the string of code; false when its chain is broken.
     bool Emit(std::uint32_t code);
 
     BitInput input;
