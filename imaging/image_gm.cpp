@@ -64,13 +64,6 @@ bool WithinLimits(unsigned long columns, unsigned long rows)
            && static_cast<std::uint64_t>(columns) * rows <= kMaxPixels;
 }
 
-// A damaged or truncated file can still give a partial picture with a warning; it counts as
-// not decoded, as it would with a library that stops at the first fault.
-bool Failed(const ExceptionInfo &exception)
-{
-    return exception.severity >= ErrorException || exception.severity == CorruptImageWarning;
-}
-
 // A fresh ImageInfo that reads only the first frame in the named format, never guessing.
 ImageInfo *InfoFor(const char *magick)
 {
@@ -114,7 +107,10 @@ bool DecodeAs(const unsigned char *data, std::size_t size, const char *magick,
     GetExceptionInfo(&exception);
     Image *image = BlobToImage(info, data, size, &exception);
     bool decoded = false;
-    if (image != nullptr && !Failed(exception) && WithinLimits(image->columns, image->rows)) {
+    // A warning (stray bytes in a JPEG, a file cut short near its end) still gives the picture
+    // the decoder could read.
+    if (image != nullptr && exception.severity < ErrorException
+        && WithinLimits(image->columns, image->rows)) {
         const auto width = static_cast<std::uint32_t>(image->columns);
         const auto height = static_cast<std::uint32_t>(image->rows);
         unsigned char *pixels = reserve(context, width, height);
@@ -124,6 +120,12 @@ bool DecodeAs(const unsigned char *data, std::size_t size, const char *magick,
             decoded
                 = DispatchImage(image, 0, 0, width, height, "RGBA", CharPixel, pixels, &exception)
                   != MagickFail;
+            // A picture without transparency leaves the library's opacity unset: opaque.
+            if (decoded && !image->matte) {
+                const std::size_t bytes = std::size_t{width} * height * 4;
+                for (std::size_t alpha = 3; alpha < bytes; alpha += 4)
+                    pixels[alpha] = 0xFF;
+            }
         }
     }
     if (image != nullptr)
