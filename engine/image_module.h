@@ -57,7 +57,7 @@ public:
 
     // Each answers whether a picture was decoded; when not (no module, unreadable or too large
     // a file, a damaged picture, one beyond the size limits), picture is left empty. typeCode
-    // is the format to try first (the image type codes of the kind selection).
+    // names the format attempted first (the image type codes of the kind selection).
     [[nodiscard]] bool DecodeFile(const std::string &path, int typeCode, DecodedImage &picture);
     [[nodiscard]] bool DecodeBytes(const unsigned char *data, std::size_t size, int typeCode,
                                    DecodedImage &picture);
