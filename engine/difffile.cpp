@@ -6,6 +6,7 @@
 #include "engine/line_hash.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -33,6 +34,41 @@ std::size_t CutSequenceLength(const unsigned char *p, const unsigned char *end)
             return 0;
     }
     return 0;
+}
+
+constexpr std::size_t kBitsPerWord = 64;
+
+// The first marked position in [from, limit), or limit; bits past limit are 0.
+std::size_t NextMarked(const std::uint64_t *bits, std::size_t from, std::size_t limit)
+{
+    std::size_t word = from / kBitsPerWord;
+    std::uint64_t mask = bits[word] & (~std::uint64_t{0} << (from % kBitsPerWord));
+    while (mask == 0) {
+        ++word;
+        if (word * kBitsPerWord >= limit)
+            return limit;
+        mask = bits[word];
+    }
+    return word * kBitsPerWord + static_cast<std::size_t>(std::countr_zero(mask));
+}
+
+// Whether any position in [from, to) is marked.
+bool AnyMarked(const std::uint64_t *bits, std::size_t from, std::size_t to)
+{
+    if (from >= to)
+        return false;
+    const std::size_t first = from / kBitsPerWord;
+    const std::size_t last = (to - 1) / kBitsPerWord;
+    const std::uint64_t low = ~std::uint64_t{0} << (from % kBitsPerWord);
+    const std::uint64_t high = ~std::uint64_t{0} >> (kBitsPerWord - 1 - (to - 1) % kBitsPerWord);
+    if (first == last)
+        return (bits[first] & low & high) != 0;
+    if ((bits[first] & low) != 0 || (bits[last] & high) != 0)
+        return true;
+    for (std::size_t word = first + 1; word < last; ++word)
+        if (bits[word] != 0)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -126,6 +162,109 @@ static constexpr std::int32_t kPendingOther = -1;
 // A text too long for the hash field: its end is found again when hashing.
 static constexpr std::uint32_t kLengthUnknown = 0xFFFFFFFF;
 
+// The lines that begin at at and end inside the buffer, with the fewest steps per line: the
+// bits are walked a word at a time, each line end taken off its word, and a plain line is as
+// wide as it is long (less its trailing spaces, when those do not count). Stops before a line
+// that runs on past the buffer, after a CR whose follower is not in sight, and before a line
+// that the records have no room for (the caller's check then fails the load); 1 when
+// cancelled.
+std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t count,
+                                       std::int64_t bufferStart, const std::uint64_t *stopBits,
+                                       const std::uint64_t *specialBits, LineHasher &measurer,
+                                       std::int64_t total, STATUS_IO *status, std::size_t &at,
+                                       bool &crPending)
+{
+    const bool dropsTrailingBlanks
+        = (m_options & (kOptIgnoreSpaces | kOptIgnoreTrailingBlanks)) != 0;
+    // Locals, not members: the record stores could alias them.
+    std::uint32_t widest = m_widestLine;
+    std::uint16_t kinds = m_lineEndKinds;
+    const auto limit = static_cast<std::size_t>(m_recordLimit);
+    std::int32_t result = 0;
+
+    std::size_t next = at; // start of the next line
+    std::size_t word = next / kBitsPerWord;
+    // The bits of the current word from next on; the taken ones are cleared.
+    const std::uint64_t from = ~std::uint64_t{0} << (next % kBitsPerWord);
+    std::uint64_t stops = stopBits[word] & from;
+    std::uint64_t specials = specialBits[word] & from;
+    bool lineSpecial = false; // an earlier word of the line held a byte that is not plain
+    for (;;) {
+        bool runsOn = false; // the line runs on past the buffer
+        while (stops == 0) {
+            lineSpecial = lineSpecial || specials != 0;
+            ++word;
+            if (word * kBitsPerWord >= count) {
+                runsOn = true;
+                break;
+            }
+            stops = stopBits[word];
+            specials = specialBits[word];
+        }
+        if (runsOn)
+            break;
+        const auto bit = static_cast<unsigned>(std::countr_zero(stops));
+        const std::size_t stop = word * kBitsPerWord + bit;
+        if (m_records.size() >= limit)
+            break;
+        const unsigned char *p = buffer + next;
+        const std::size_t n = stop - next;
+        const bool plain = !lineSpecial && (specials & ((std::uint64_t{1} << bit) - 1)) == 0;
+        std::uint32_t width = 0;
+        if (plain) {
+            std::size_t counted = n;
+            if (dropsTrailingBlanks)
+                while (counted > 0 && p[counted - 1] == ' ')
+                    --counted;
+            width = static_cast<std::uint32_t>(counted);
+        } else {
+            measurer.Begin();
+            measurer.Feed(p, n, false);
+            width = measurer.Width();
+        }
+        if (status != nullptr
+            && status->ShowProgress(total, bufferStart + static_cast<std::int64_t>(stop)) != 0) {
+            result = 1;
+            break;
+        }
+        m_records.push_back(
+            LineRecord{plain ? kPendingPlain : kPendingOther,
+                       n < kLengthUnknown ? static_cast<std::uint32_t>(n) : kLengthUnknown,
+                       bufferStart + static_cast<std::int64_t>(next)});
+        widest = std::max(widest, width);
+        lineSpecial = false;
+        const unsigned char end = buffer[stop];
+        next = stop + 1;
+        if (end == kLf) {
+            kinds |= kLineEndLf;
+        } else if (end == kCr) {
+            kinds |= kLineEndCr;
+            // CR LF, the usual pair, is taken here; anything else after a CR by the caller.
+            if (next < count && buffer[next] == kLf) {
+                kinds |= kLineEndLf;
+                ++next;
+            } else {
+                crPending = true;
+                break;
+            }
+        } // a Ctrl-Z or NUL is taken alone
+        if (next >= (word + 1) * kBitsPerWord) {
+            word = next / kBitsPerWord;
+            if (word * kBitsPerWord >= count)
+                break;
+            stops = stopBits[word];
+            specials = specialBits[word];
+        }
+        const std::uint64_t rest = ~std::uint64_t{0} << (next % kBitsPerWord);
+        stops &= rest;
+        specials &= rest;
+    }
+    m_widestLine = widest;
+    m_lineEndKinds = kinds;
+    at = next;
+    return result;
+}
+
 // Splits the lines in one pass over the file, one record per line with its offset and width;
 // the hashes follow when first needed. Lines end at CR, LF, Ctrl-Z or NUL; a CR takes a
 // following run of CRs and one LF with it, an LF takes nothing.
@@ -135,6 +274,10 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
     // Room for carried bytes in front of a block.
     std::vector<unsigned char> storage(kLongestCutSequence + blockSize);
     unsigned char *const buffer = storage.data();
+    // The line ends and the bytes that are not plain of the buffer, one bit per byte.
+    const std::size_t maskWords = (storage.size() + kBitsPerWord - 1) / kBitsPerWord;
+    std::vector<std::uint64_t> stopBits(maskWords);
+    std::vector<std::uint64_t> specialBits(maskWords);
     // Lines that are not plain, or run over a block end, are measured by the hasher's rules.
     LineHasher measurer(m_options, m_tabSize, /*measureOnly=*/true);
     const bool dropsTrailingBlanks
@@ -176,36 +319,47 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
         if (got < 0)
             got = 0; // a read error ends the input
         atEnd = got < static_cast<std::int64_t>(blockSize);
-        const unsigned char *p = buffer;
-        const unsigned char *end = buffer + carried + static_cast<std::size_t>(got);
+        const std::size_t count = carried + static_cast<std::size_t>(got);
+        MarkLineBytes(buffer, count, stopBits.data(), specialBits.data());
 
-        while (p < end) {
+        std::size_t at = 0; // the next byte not yet taken
+        while (at < count) {
+            if (!inLine && !crPending) {
+                std::int32_t split
+                    = SplitWholeLines(buffer, count, bufferStart, stopBits.data(),
+                                      specialBits.data(), measurer, total, status, at, crPending);
+                if (split != 0)
+                    return split;
+                if (at >= count)
+                    break;
+            }
             if (crPending) {
-                if (*p == kCr) {
+                if (buffer[at] == kCr) {
                     m_lineEndKinds |= kLineEndCrCr;
-                    ++p;
+                    ++at;
                     continue;
                 }
                 crPending = false;
-                if (*p == kLf) {
+                if (buffer[at] == kLf) {
                     m_lineEndKinds |= kLineEndLf;
-                    ++p;
+                    ++at;
                     continue;
                 }
             }
             if (!inLine) {
                 inLine = true;
-                lineStart = bufferStart + (p - buffer);
+                lineStart = bufferStart + static_cast<std::int64_t>(at);
                 lineLength = 0;
                 linePlain = true;
                 measuring = false;
             }
-            bool plain = false;
-            const unsigned char *stop = FindLineStop(p, end, plain);
-            if (stop == end) {
+            const std::size_t stop = NextMarked(stopBits.data(), at, count);
+            const bool plain = !AnyMarked(specialBits.data(), at, stop);
+            const unsigned char *p = buffer + at;
+            if (stop == count) {
                 // The text goes on in the next block.
-                std::size_t keep = atEnd ? 0 : CutSequenceLength(p, end);
-                const std::size_t n = static_cast<std::size_t>(end - p) - keep;
+                std::size_t keep = atEnd ? 0 : CutSequenceLength(p, buffer + count);
+                const std::size_t n = count - at - keep;
                 if (!measuring) {
                     measuring = true;
                     measurer.Begin();
@@ -213,10 +367,10 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
                 measurer.Feed(p, n, plain);
                 lineLength += static_cast<std::int64_t>(n);
                 linePlain = linePlain && plain;
-                p = end - keep;
+                at = count - keep;
                 break;
             }
-            const std::size_t n = static_cast<std::size_t>(stop - p);
+            const std::size_t n = stop - at;
             lineLength += static_cast<std::int64_t>(n);
             linePlain = linePlain && plain;
             std::uint32_t width = 0;
@@ -234,16 +388,17 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
                 measurer.Feed(p, n, plain);
                 width = measurer.Width();
             }
-            if (*stop == kCr) {
+            if (buffer[stop] == kCr) {
                 m_lineEndKinds |= kLineEndCr;
                 crPending = true;
-            } else if (*stop == kLf) {
+            } else if (buffer[stop] == kLf) {
                 m_lineEndKinds |= kLineEndLf;
             } // a Ctrl-Z or NUL is taken alone
-            std::int32_t finished = finishLine(bufferStart + (stop - buffer), width);
+            std::int32_t finished
+                = finishLine(bufferStart + static_cast<std::int64_t>(stop), width);
             if (finished != 0)
                 return finished;
-            p = stop + 1;
+            at = stop + 1;
         }
 
         if (firstBlock && !atEnd) {
@@ -255,9 +410,9 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
             m_records.reserve(static_cast<std::size_t>(
                 std::min<std::int64_t>(2 * expected + 1024, std::min(total + 1, m_recordLimit))));
         }
-        carried = static_cast<std::size_t>(end - p);
-        bufferStart += p - buffer;
-        std::memmove(buffer, p, carried);
+        carried = count - at;
+        bufferStart += static_cast<std::int64_t>(at);
+        std::memmove(buffer, buffer + at, carried);
     }
 
     // Text after the last line end is a line; so is the nothing of an empty file.

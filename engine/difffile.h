@@ -14,6 +14,7 @@
 #include <span>
 #include <string_view>
 
+class LineHasher;
 class STATUS_IO;
 
 // Line-end kinds seen while loading.
@@ -66,6 +67,12 @@ protected:
 
 private:
     [[nodiscard]] std::int32_t ScanLines(std::int64_t total, STATUS_IO *status);
+    [[nodiscard]] std::int32_t SplitWholeLines(const unsigned char *buffer, std::size_t count,
+                                               std::int64_t bufferStart,
+                                               const std::uint64_t *stopBits,
+                                               const std::uint64_t *specialBits,
+                                               LineHasher &measurer, std::int64_t total,
+                                               STATUS_IO *status, std::size_t &at, bool &crPending);
     [[nodiscard]] bool SameBytesAs(DIFFFILE &other);
     void WriteCaption();
 };

@@ -188,6 +188,51 @@ const unsigned char *FindLineStop(const unsigned char *p, const unsigned char *e
     return p;
 }
 
+void MarkLineBytes(const unsigned char *p, std::size_t n, std::uint64_t *stops,
+                   std::uint64_t *specials)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i ctrlZ = _mm_set1_epi8(static_cast<char>(kCtrlZ));
+    const __m128i tab = _mm_set1_epi8(static_cast<char>(kTab));
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 64; i += 64) {
+        std::uint64_t stopWord = 0;
+        std::uint64_t specialWord = 0;
+        for (int part = 0; part < 4; ++part) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 16 * part));
+            const __m128i stop
+                = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                               _mm_or_si128(_mm_cmpeq_epi8(v, ctrlZ), _mm_cmpeq_epi8(v, zero)));
+            // The high bit of each byte: set for a tab (all ones) and for 0x80 and above.
+            const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(v, tab), v);
+            stopWord |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(stop))}
+                        << (16 * part);
+            specialWord |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(special))}
+                           << (16 * part);
+        }
+        stops[i / 64] = stopWord;
+        specials[i / 64] = specialWord;
+    }
+#endif
+    for (; i < n; i += 64) {
+        const std::size_t count = std::min<std::size_t>(64, n - i);
+        std::uint64_t stopWord = 0;
+        std::uint64_t specialWord = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const unsigned char c = p[i + k];
+            if (c == '\r' || c == '\n' || c == kCtrlZ || c == 0)
+                stopWord |= std::uint64_t{1} << k;
+            if (c == kTab || c >= 0x80)
+                specialWord |= std::uint64_t{1} << k;
+        }
+        stops[i / 64] = stopWord;
+        specials[i / 64] = specialWord;
+    }
+}
+
 void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p, std::size_t n)
 {
     std::uint32_t a = h32;

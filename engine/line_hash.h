@@ -24,6 +24,14 @@ struct LineHash
 [[nodiscard]] const unsigned char *FindLineStop(const unsigned char *p, const unsigned char *end,
                                                 bool &plain);
 
+// Marks the bytes of [p, p + n), one bit per byte in words of 64 (bit k of word w stands for
+// p[64 * w + k]): in stops the line ends (CR, LF, Ctrl-Z, NUL), in specials the bytes that make
+// a line not plain (TAB, 0x80 and above). Both arrays hold (n + 63) / 64 words; bits past n
+// are 0. Splitting a block this way costs about one instruction per byte, however short its
+// lines are.
+void MarkLineBytes(const unsigned char *p, std::size_t n, std::uint64_t *stops,
+                   std::uint64_t *specials);
+
 // Continues both CRCs over n bytes, as if each byte were added on its own.
 void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p,
                       std::size_t n);
