@@ -9,6 +9,7 @@
 #include "engine/baseitem.h"
 #include "engine/difflist.h"
 #include "engine/directoryobject.h"
+#include "engine/image_module.h"
 #include "engine/item.h"
 
 #include <algorithm>
@@ -381,6 +382,9 @@ int CompareAndReport(const ConsoleOptions &options, ITEM &left, ITEM &right,
     if (status != nullptr)
         status->ShowMessage(nullptr);
     status.reset();
+    // Image sides still compare (as 0 x 0) without the image module; say once why.
+    if (auto notice = TakeImageModuleNotice())
+        std::fprintf(stderr, "%s\n", notice->c_str());
     if (!compared) {
         // Whatever failed, or was cancelled, the line names the right side.
         std::puts(ErrorLine(kFatalKind, right.c_str(), nullptr).c_str());

@@ -42,7 +42,7 @@ using ExecutableObjectFactory = std::unique_ptr<DIFFFILE> (*)();
 using ImageObjectFactory = std::unique_ptr<DIFFFILE> (*)(int imageType);
 
 // Each replaces the factory of its kind; null restores the default (a plain DIFFFILE for
-// text; for the other kinds, none, so that they load as text).
+// text, EXEFILE for executables, IMGFILE for images).
 void SetTextObjectFactory(TextObjectFactory factory);
 void SetExecutableObjectFactory(ExecutableObjectFactory factory);
 void SetImageObjectFactory(ImageObjectFactory factory);
