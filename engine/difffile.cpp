@@ -179,7 +179,10 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
     // Locals, not members: the record stores could alias them.
     std::uint32_t widest = m_widestLine;
     std::uint16_t kinds = m_lineEndKinds;
-    const auto limit = static_cast<std::size_t>(m_recordLimit);
+    // Records that may still be added before the count runs out.
+    std::size_t room = m_recordLimit > RecordCount()
+                           ? static_cast<std::size_t>(m_recordLimit - RecordCount())
+                           : 0;
     std::int32_t result = 0;
 
     std::size_t next = at; // start of the next line
@@ -201,31 +204,33 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
             stops = stopBits[word];
             specials = specialBits[word];
         }
-        if (runsOn)
+        if (runsOn || room == 0)
             break;
+        --room;
         const auto bit = static_cast<unsigned>(std::countr_zero(stops));
         const std::size_t stop = word * kBitsPerWord + bit;
-        if (m_records.size() >= limit)
-            break;
-        const unsigned char *p = buffer + next;
         const std::size_t n = stop - next;
         const bool plain = !lineSpecial && (specials & ((std::uint64_t{1} << bit) - 1)) == 0;
-        std::uint32_t width = 0;
-        if (plain) {
-            std::size_t counted = n;
-            if (dropsTrailingBlanks)
+        std::uint32_t width = static_cast<std::uint32_t>(n);
+        if (!plain || dropsTrailingBlanks || status != nullptr) {
+            // The rarer cases, out of the common line's way.
+            const unsigned char *p = buffer + next;
+            if (!plain) {
+                measurer.Begin();
+                measurer.Feed(p, n, false);
+                width = measurer.Width();
+            } else if (dropsTrailingBlanks) {
+                std::size_t counted = n;
                 while (counted > 0 && p[counted - 1] == ' ')
                     --counted;
-            width = static_cast<std::uint32_t>(counted);
-        } else {
-            measurer.Begin();
-            measurer.Feed(p, n, false);
-            width = measurer.Width();
-        }
-        if (status != nullptr
-            && status->ShowProgress(total, bufferStart + static_cast<std::int64_t>(stop)) != 0) {
-            result = 1;
-            break;
+                width = static_cast<std::uint32_t>(counted);
+            }
+            if (status != nullptr
+                && status->ShowProgress(total, bufferStart + static_cast<std::int64_t>(stop))
+                       != 0) {
+                result = 1;
+                break;
+            }
         }
         m_records.push_back(
             LineRecord{plain ? kPendingPlain : kPendingOther,

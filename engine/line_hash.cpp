@@ -15,6 +15,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -188,10 +191,51 @@ const unsigned char *FindLineStop(const unsigned char *p, const unsigned char *e
     return p;
 }
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KESTA_MARK_WITH_AVX2 1
+// The same marks 32 bytes per step, on processors that have AVX2: half the steps of SSE2.
+__attribute__((target("avx2"))) static std::size_t MarkLineBytesAvx2(const unsigned char *p,
+                                                                     std::size_t n,
+                                                                     std::uint64_t *stops,
+                                                                     std::uint64_t *specials)
+{
+    const __m256i cr = _mm256_set1_epi8('\r');
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i ctrlZ = _mm256_set1_epi8(static_cast<char>(kCtrlZ));
+    const __m256i tab = _mm256_set1_epi8(static_cast<char>(kTab));
+    const __m256i zero = _mm256_setzero_si256();
+    std::size_t i = 0;
+    for (; n - i >= 64; i += 64) {
+        std::uint64_t stopWord = 0;
+        std::uint64_t specialWord = 0;
+        for (int half = 0; half < 2; ++half) {
+            const __m256i v
+                = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + i + 32 * half));
+            const __m256i stop = _mm256_or_si256(
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf)),
+                _mm256_or_si256(_mm256_cmpeq_epi8(v, ctrlZ), _mm256_cmpeq_epi8(v, zero)));
+            const __m256i special = _mm256_or_si256(_mm256_cmpeq_epi8(v, tab), v);
+            stopWord |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(stop))}
+                        << (32 * half);
+            specialWord |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(special))}
+                           << (32 * half);
+        }
+        stops[i / 64] = stopWord;
+        specials[i / 64] = specialWord;
+    }
+    return i;
+}
+#endif
+
 void MarkLineBytes(const unsigned char *p, std::size_t n, std::uint64_t *stops,
                    std::uint64_t *specials)
 {
     std::size_t i = 0;
+#if defined(KESTA_MARK_WITH_AVX2)
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2") != 0;
+    if (hasAvx2)
+        i = MarkLineBytesAvx2(p, n, stops, specials);
+#endif
 #if defined(__SSE2__)
     const __m128i cr = _mm_set1_epi8('\r');
     const __m128i lf = _mm_set1_epi8('\n');

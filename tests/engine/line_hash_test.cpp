@@ -285,4 +285,30 @@ TEST(LineHash, FindLineStopFindsTheFirstLineEnd)
     }
 }
 
+TEST(LineHash, MarkLineBytesMarksLineEndsAndBytesThatAreNotPlain)
+{
+    std::mt19937 random(11);
+    std::vector<unsigned char> bytes(400);
+    for (int round = 0; round < 600; ++round) {
+        // Every byte value, and runs of plain text so that whole words go unmarked.
+        for (unsigned char &c : bytes)
+            c = random() % 3 == 0 ? static_cast<unsigned char>(random() % 256)
+                                  : static_cast<unsigned char>('a' + random() % 26);
+        const std::size_t start = random() % 32; // unaligned
+        const std::size_t n = random() % (bytes.size() - start);
+        const std::size_t words = (n + 63) / 64;
+        std::vector<std::uint64_t> stops(words + 1, ~0ULL);
+        std::vector<std::uint64_t> specials(words + 1, ~0ULL);
+        MarkLineBytes(bytes.data() + start, n, stops.data(), specials.data());
+        for (std::size_t k = 0; k < 64 * words; ++k) {
+            const unsigned char c = k < n ? bytes[start + k] : 'a';
+            const bool stop = k < n && (c == '\r' || c == '\n' || c == 0x1A || c == 0);
+            const bool special = k < n && (c == '\t' || c >= 0x80);
+            ASSERT_EQ(((stops[k / 64] >> (k % 64)) & 1) != 0, stop) << round << " byte " << k;
+            ASSERT_EQ(((specials[k / 64] >> (k % 64)) & 1) != 0, special) << round << " byte " << k;
+        }
+        EXPECT_EQ(stops[words], ~0ULL) << "written past the marks";
+    }
+}
+
 } // namespace
