@@ -746,14 +746,29 @@ static bool BuildList(std::vector<LineRecord> &a, std::vector<LineRecord> &b, DI
     return true;
 }
 
-// Pairs every record with its twin, in order, with progress; false when cancelled.
-static bool MatchTwins(std::vector<LineRecord> &a, std::vector<LineRecord> &b, STATUS_IO *status)
+// Pairs every record with its twin and appends the rows the walk would give them: each record
+// beside its twin, none differing, and the list left in the state the walk leaves it. One pass
+// over both sides, with progress per pair as matching gives it; false when cancelled.
+static bool PairTwins(std::vector<LineRecord> &a, std::vector<LineRecord> &b, DIFFLIST &list,
+                      STATUS_IO *status)
 {
-    const Pos count = static_cast<Pos>(std::min(a.size(), b.size()));
-    for (Pos k = 0; k < count; ++k) {
-        if (!MatchPair(a, b, k, k, status))
-            return false;
+    const std::size_t count = a.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        a[k].link = static_cast<std::int32_t>(k);
+        b[k].link = static_cast<std::int32_t>(k);
+        if (status != nullptr) {
+            ++status->m_done;
+            if (status->ShowProgress(status->m_total, status->m_done) != 0)
+                return false;
+        }
     }
+    std::vector<DiffEntry> &rows = list.Entries();
+    const std::size_t first = rows.size();
+    rows.resize(first + count);
+    DiffEntry *row = rows.data() + first;
+    for (std::size_t k = 0; k < count; ++k)
+        row[k] = DiffEntry{static_cast<std::int32_t>(k), static_cast<std::int32_t>(k), 0, 0};
+    list.SetState(1);
     return true;
 }
 
@@ -787,20 +802,22 @@ OpResult CompareItems(STATUS_IO *status, DIFFITEM &a, DIFFITEM &b, DIFFLIST &res
     // Two sides with the same lines match record for record whatever the lines are: the walk
     // finds every pair equal, and where no line is unique the greedy search skips only the
     // blank lines at the top, which the list then pairs. Their hashes are never needed.
-    const bool twins = a.HasSameLinesAs(b);
-    if (twins) {
-        if (!MatchTwins(a.RecordsWithoutHashing(), b.RecordsWithoutHashing(), status))
+    if (a.RecordCount() == b.RecordCount() && a.HasSameLinesAs(b)) {
+        if (!PairTwins(a.RecordsWithoutHashing(), b.RecordsWithoutHashing(), result, status)) {
+            result.Clear();
             return kErrorOrCancel;
-    } else if ((MatchRegion(a, b, 0, 0, -1, -1, levelLimit, status) & kMatchCancelled) != 0) {
-        return kErrorOrCancel;
+        }
+    } else {
+        if ((MatchRegion(a, b, 0, 0, -1, -1, levelLimit, status) & kMatchCancelled) != 0)
+            return kErrorOrCancel;
+        std::vector<LineRecord> &recordsA = a.Records();
+        std::vector<LineRecord> &recordsB = b.Records();
+        // Every row takes at least one record: reserving the most keeps the list from being
+        // copied while it grows (pages never written are never used).
+        result.Entries().reserve(recordsA.size() + recordsB.size());
+        if (!BuildList(recordsA, recordsB, result, status))
+            return kErrorOrCancel;
     }
-    std::vector<LineRecord> &recordsA = twins ? a.RecordsWithoutHashing() : a.Records();
-    std::vector<LineRecord> &recordsB = twins ? b.RecordsWithoutHashing() : b.Records();
-    // Every row takes at least one record: reserving the most keeps the list from being
-    // copied while it grows (pages never written are never used).
-    result.Entries().reserve(recordsA.size() + recordsB.size());
-    if (!BuildList(recordsA, recordsB, result, status))
-        return kErrorOrCancel;
     result.SetWidestLine(std::max(a.WidestLine(), b.WidestLine()));
     if (status != nullptr)
         static_cast<void>(status->ShowProgress(1, 1));

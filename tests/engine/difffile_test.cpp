@@ -559,4 +559,119 @@ TEST(DiffFile, TextRequestsAfterHashingStillFindTheirLines)
     EXPECT_EQ(*file.RecordText(2), "three");
 }
 
+// A line of pieces that put plain lines and the measured ones side by side: words, blanks
+// leading, inside and trailing, tabs, UTF-8 of one and two columns, control bytes.
+std::string RandomLine(std::mt19937 &random)
+{
+    static const char *const kPieces[] = {"word",
+                                          "x",
+                                          " ",
+                                          "   ",
+                                          "\t",
+                                          "\xC3\xA4",
+                                          "\xE4\xB8\xAD",
+                                          "\x01",
+                                          "\x7F",
+                                          "A b",
+                                          "\xF0\x9F\x98\x80"};
+    std::string line;
+    const std::size_t pieces = random() % 4 == 0 ? random() % 60 : random() % 8;
+    // Most lines plain, so that the plain path sees blanks in every place.
+    const std::size_t kinds = random() % 2 == 0 ? 4 : std::size(kPieces);
+    for (std::size_t k = 0; k < pieces; ++k)
+        line += kPieces[random() % kinds];
+    // A long plain tail: what is not plain lies in an earlier word of the marks.
+    if (random() % 3 == 0)
+        line += std::string(random() % 150, 'z');
+    return line;
+}
+
+TEST(DiffFile, LineWidthsAndHashesAgreeWithMeasuringByteByByte)
+{
+    TempDir dir;
+    std::mt19937 random(21);
+    const std::uint32_t optionSets[] = {0, 0x08, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x78};
+    for (int round = 0; round < 150; ++round) {
+        const std::string line = RandomLine(random);
+        // Empty lines in front move the line across the words of the marks without widening
+        // the file; the line end varies.
+        const std::string text = std::string(random() % 70, '\n') + line
+                                 + (round % 3 == 0   ? "\r\n"
+                                    : round % 3 == 1 ? "\n"
+                                                     : "");
+        WriteFile(dir / "side", text);
+        for (const std::uint32_t bits : optionSets) {
+            for (const int tabSize : {4, 3, 1}) {
+                LineHasher hasher(bits, tabSize);
+                const LineHash expected = hasher.HashLine(line);
+                const std::string label = "round " + std::to_string(round) + " options "
+                                          + std::to_string(bits) + " tab " + std::to_string(tabSize)
+                                          + " '" + line + "'";
+                DIFFFILE file;
+                ASSERT_EQ(file.Load(dir / "side", Options(bits, tabSize), nullptr), 0);
+                ASSERT_EQ(file.WidestLine(), expected.width) << label;
+                // Whether the line was taken as plain decides how it is hashed.
+                const LineRecord &last = file.Records().back();
+                ASSERT_EQ(last.link, UnmatchedLink(expected.h16)) << label;
+                ASSERT_EQ(last.hash, expected.h32) << label;
+            }
+        }
+    }
+}
+
+// Progress that counts and cancels at the n-th report (0: never).
+class CountingStatus : public STATUS_IO
+{
+public:
+    explicit CountingStatus(std::int64_t cancelAt = 0) : STATUS_IO(1), m_cancelAt(cancelAt) {}
+    void ShowMessage(const char *) override {}
+    std::int16_t CheckCancel() override { return 0; }
+    std::int16_t ShowProgress(std::int64_t total, std::int64_t done) override
+    {
+        ++m_reports;
+        m_lastTotal = total;
+        m_lastDone = done;
+        return m_cancelAt != 0 && m_reports == m_cancelAt ? 1 : 0;
+    }
+    std::int64_t m_cancelAt;
+    std::int64_t m_reports = 0;
+    std::int64_t m_lastTotal = 0;
+    std::int64_t m_lastDone = 0;
+};
+
+TEST(DiffFile, IdenticalFilesReportProgressAsMatchingDoesAndCancelCleanly)
+{
+    TempDir dir;
+    const std::string text = "one\ntwo\n\nthree\nfour\n";
+    WriteFile(dir / "left", text);
+    WriteFile(dir / "right", text);
+    const auto compare = [&](bool hashFirst, CountingStatus &status, DIFFLIST &list) {
+        DIFFFILE left;
+        DIFFFILE right;
+        EXPECT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
+        EXPECT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+        if (hashFirst)
+            (void)left.Records();
+        return CompareItems(&status, left, right, list, 0);
+    };
+    CountingStatus twinStatus;
+    CountingStatus usualStatus;
+    DIFFLIST twinList;
+    DIFFLIST usualList;
+    ASSERT_EQ(compare(false, twinStatus, twinList), kOk);
+    ASSERT_EQ(compare(true, usualStatus, usualList), kOk);
+    EXPECT_EQ(twinStatus.m_done, usualStatus.m_done);
+    EXPECT_EQ(twinStatus.m_reports, usualStatus.m_reports);
+    EXPECT_EQ(twinStatus.m_lastDone, 1);
+    EXPECT_EQ(twinList.Count(), 5);
+
+    for (std::int64_t cancelAt = 1; cancelAt <= 5; ++cancelAt) {
+        CountingStatus status(cancelAt);
+        DIFFLIST list;
+        EXPECT_EQ(compare(false, status, list), kErrorOrCancel) << cancelAt;
+        EXPECT_EQ(status.m_reports, cancelAt);
+        EXPECT_EQ(list.Count(), 0) << "a cancelled comparison leaves no rows";
+    }
+}
+
 } // namespace
