@@ -3,7 +3,8 @@
 # that a second run installs nothing. Usage: tools/install-deps.sh [run|test]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config zlib1g-dev libgraphicsmagick++1-dev)
+packages=(cmake ninja-build g++ pkg-config zlib1g-dev libgraphicsmagick++1-dev qt6-base-dev
+          fonts-dejavu-core)
 if [ "${1:-run}" = test ]; then
     packages+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
                clang-format diffutils util-linux
