@@ -1,5 +1,7 @@
 #include "console/command_line.h"
 
+#include "core/option_letters.h"
+
 #include <cstring>
 #include <optional>
 
@@ -67,23 +69,7 @@ static std::optional<std::int32_t> LeadingNumber(const char *text)
 static void ApplyDirectoryLetters(const char *value, std::uint16_t &dirOptions)
 {
     while (value != nullptr && *value != '\0') {
-        std::uint16_t bits = 0;
-        switch (AsciiUpper(*value++)) {
-        case 'I':
-            bits = kDirIgnoreSingleFiles;
-            break;
-        case 'S':
-            bits = kDirIgnoreSize;
-            break;
-        case 'T':
-            bits = kDirIgnoreDate | kDirIgnoreTime;
-            break;
-        case 'U':
-            bits = kDirIgnoreSubdirectories;
-            break;
-        default:
-            break;
-        }
+        const std::uint16_t bits = DirOptionBitsForLetter(*value++);
         const bool clear = *value == '-';
         if (clear || *value == '+') {
             ++value;
@@ -102,22 +88,8 @@ static void ApplySortLetter(const char *value, std::int32_t &sortMode)
     if (value == nullptr) {
         return;
     }
-    switch (AsciiUpper(*value)) {
-    case 'D':
-    case 'T':
-        sortMode = kSortDate;
-        break;
-    case 'E':
-        sortMode = kSortExtension;
-        break;
-    case 'N':
-        sortMode = kSortName;
-        break;
-    case 'S':
-        sortMode = kSortSize;
-        break;
-    default:
-        break;
+    if (const std::optional<std::int32_t> mode = SortModeForLetter(*value)) {
+        sortMode = *mode;
     }
 }
 
