@@ -131,11 +131,12 @@ Profile::Profile(std::string_view text)
             end = text.size();
         }
         std::string_view line = text.substr(start, end - start);
-        if (!lastLine && !line.empty() && line.back() == '\r') {
+        // Stray CRs at a line's end are part of the line end, so that writing back is stable.
+        if (!line.empty() && line.back() == '\r' && m_lines.empty() && !lastLine) {
+            m_crlf = true;
+        }
+        while (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
-            if (m_lines.empty()) {
-                m_crlf = true;
-            }
         }
         m_lines.emplace_back(line);
         start = end + 1;
