@@ -1,6 +1,7 @@
 #include "gui/command_line.h"
 
 #include "core/option_letters.h"
+#include "core/pathname.h"
 #include "core/profile.h"
 #include "gui/settings.h"
 
@@ -209,4 +210,14 @@ KestaCommandLine ApplyCommandLine(const std::vector<std::string> &arguments, SET
         line.right = arguments[line.nextArgument + 1];
     }
     return line;
+}
+
+STRING FullSidePath(std::string_view name)
+{
+    if (name.empty()) {
+        return STRING();
+    }
+    PATHNAME path(name);
+    path.FullPath();
+    return path.Text();
 }

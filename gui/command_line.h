@@ -34,3 +34,7 @@ struct KestaCommandLine
 // meaning ends the options; its argument is used up. The result points into arguments.
 [[nodiscard]] KestaCommandLine ApplyCommandLine(const std::vector<std::string> &arguments,
                                                 SETTINGS &settings);
+
+// A side as given on the command line made a full path against the current directory ("." and
+// ".." resolved, a pattern kept); an empty name stays empty.
+[[nodiscard]] STRING FullSidePath(std::string_view name);

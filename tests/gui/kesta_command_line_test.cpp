@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using Arguments = std::vector<std::string>;
@@ -156,4 +157,14 @@ TEST(KestaOptions, WhereTheOptionsEnd)
     a = Apply({"only"}); // one side: the dialog opens at start
     EXPECT_EQ(a.line.left, "only");
     EXPECT_EQ(a.line.right, "");
+}
+
+TEST(KestaOptions, SidesBecomeFullPaths)
+{
+    char buffer[4096];
+    ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
+    const std::string here = buffer;
+    EXPECT_EQ(FullSidePath(""), "");
+    EXPECT_EQ(FullSidePath("/a/b/../c/./*.txt"), "/a/c/*.txt");
+    EXPECT_EQ(FullSidePath("name.txt"), (here == "/" ? "" : here) + "/name.txt");
 }
