@@ -19,6 +19,8 @@ static constexpr const char *kScreenFace = "Lucida Console";
 static constexpr const char *kPrinterFace = "Fixedsys";
 static constexpr const char *kAllFilesPattern = "*.*";
 static constexpr COLORREF kColourPartMask = 0xFF;
+static constexpr std::int32_t kMinTabSize = 1;
+static constexpr std::int32_t kMaxTabSize = 19;
 
 const STRING &HISTORYLIST::Entry(int number) const
 {
@@ -66,9 +68,10 @@ static std::string EntryKey(const STRING &name, int number)
 
 void HISTORYLIST::Load(const Profile &profile)
 {
-    m_current = profile.GetString(kSettingsSection, ValueKey(m_name), m_current);
+    m_current = profile.GetString(kSettingsSection, ValueKey(m_name), m_current, kHistoryValueMax);
     for (int i = 0; i < kHistoryEntries; ++i) {
-        m_entries[i] = profile.GetString(kSettingsSection, EntryKey(m_name, i + 1), m_entries[i]);
+        m_entries[i] = profile.GetString(kSettingsSection, EntryKey(m_name, i + 1), m_entries[i],
+                                         kHistoryValueMax);
     }
 }
 
@@ -203,11 +206,20 @@ void SETTINGS::Load()
             field = static_cast<std::remove_reference_t<decltype(field)>>(
                 profile.GetInt(kSettingsSection, key, static_cast<int>(field)));
         };
+        // A value that the display or the comparison cannot work with keeps the one in place.
+        const auto readChecked = [&profile](const char *key, std::int32_t &field, auto accepted) {
+            const int value = profile.GetInt(kSettingsSection, key, field);
+            if (accepted(value)) {
+                field = value;
+            }
+        };
         readInt("Options", compare.optionBits);
-        readInt("Tabsize", compare.tabSize);
-        readInt("SortMode", compare.sortMode);
-        readInt("MarginLines", compare.marginLines);
-        readInt("SubDirLevel", compare.subDirLevel);
+        readChecked("Tabsize", compare.tabSize,
+                    [](int value) { return value >= kMinTabSize && value <= kMaxTabSize; });
+        readChecked("SortMode", compare.sortMode,
+                    [](int value) { return value >= kSortName && value <= kSortFolder; });
+        readChecked("MarginLines", compare.marginLines, [](int value) { return value >= 0; });
+        readChecked("SubDirLevel", compare.subDirLevel, [](int value) { return value >= 0; });
         // Stored sign-extended: 16 bits whatever the text says.
         compare.dirOptions = static_cast<std::uint16_t>(profile.GetInt(
             kSettingsSection, "DirOptions", static_cast<std::int16_t>(compare.dirOptions)));

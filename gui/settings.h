@@ -7,6 +7,7 @@
 #include "core/string.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ class Profile;
 inline constexpr const char *kSettingsSection = "KESTA";
 inline constexpr const char *kProfileFileName = "kesta.ini";
 inline constexpr int kHistoryEntries = 30;
+// History entries are paths, which may be longer than other stored texts.
+inline constexpr std::size_t kHistoryValueMax = 4096;
 
 // Colours are 0x00BBGGRR.
 using COLORREF = std::uint32_t;
@@ -73,7 +76,9 @@ struct SETTINGS
     SETTINGS();
 
     // Reads every stored field, leaving the value in place for each key that is missing (all of
-    // them when the file is missing or unreadable), then reloads the locale formats.
+    // them when the file is missing or unreadable), then reloads the locale formats. A tab size
+    // outside 1 to 19, a negative margin or sub-directory level and an unknown sort mode are
+    // not taken: the display and the comparison rely on them.
     void Load();
     // Writes every stored field into the profile file, keeping the file's other content. False
     // when the file could not be written (or a history value could not be stored).

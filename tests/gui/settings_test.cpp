@@ -187,6 +187,26 @@ TEST_F(SettingsTest, SavingKeepsTheFilesOtherContentAndSkipsAFolder)
     EXPECT_FALSE(blocked.Save());
 }
 
+TEST_F(SettingsTest, ValuesTheProgramCannotUseAreNotTaken)
+{
+    const std::string longPath = "/" + std::string(1000, 'p');
+    WriteFile(m_work / "kesta.ini", "[KESTA]\nTabsize=0\nSortMode=9\nMarginLines=-1\n"
+                                    "SubDirLevel=-5\nLeftValue1="
+                                        + longPath
+                                        + "\n"
+                                          "PrinterName="
+                                        + longPath + "\nFaceName=" + longPath + "\n");
+    SETTINGS settings(m_work.Path());
+    settings.Load();
+    EXPECT_EQ(settings.compare.tabSize, 4);
+    EXPECT_EQ(settings.compare.sortMode, 3);
+    EXPECT_EQ(settings.compare.marginLines, 3);
+    EXPECT_EQ(settings.compare.subDirLevel, 99);
+    EXPECT_EQ(settings.leftHistory.Entry(1), longPath); // paths are not cut at 512
+    EXPECT_EQ(settings.printerName.size(), 512u);
+    EXPECT_EQ(settings.screenFont.faceName.size(), 31u);
+}
+
 TEST_F(SettingsTest, ColoursAreThreeDecimalParts)
 {
     EXPECT_EQ(FormatColour(0x0000FF), "255 0 0");
