@@ -56,6 +56,8 @@ protected:
     // The load splits the lines and measures them; their hashes are computed here, in a
     // second pass over the file, when they are first needed.
     void HashPendingRecords() override;
+    // "date  -  size bytes  -  count lines", then the kinds of line end seen (if any).
+    void WriteCaption();
 
     TEXTFILE m_file;
     std::uint16_t m_lineEndKinds = 0;
@@ -74,5 +76,4 @@ private:
                                                LineHasher &measurer, std::int64_t total,
                                                STATUS_IO *status, std::size_t &at, bool &crPending);
     [[nodiscard]] bool SameBytesAs(DIFFFILE &other);
-    void WriteCaption();
 };

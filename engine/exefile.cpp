@@ -183,18 +183,3 @@ void EXEFILE::AddLines(std::vector<STRING> lines, const CompareOptions &options)
         m_lines.push_back(std::move(line));
     }
 }
-
-// "date  -  size bytes  -  count lines", as for a text file, without line-end kinds.
-void EXEFILE::WriteCaption()
-{
-    const FileSnapshot *snapshot = m_file.HeldSnapshot();
-    std::unique_ptr<STRING> date
-        = snapshot != nullptr ? FormatDateTime(snapshot->date, snapshot->time) : nullptr;
-    STRING &caption = m_column[0].caption;
-    caption = date ? *date : STRING();
-    caption += "  -  ";
-    caption += std::to_string(snapshot != nullptr ? snapshot->size : 0);
-    caption += " bytes  -  ";
-    caption += std::to_string(RecordCount());
-    caption += " lines";
-}

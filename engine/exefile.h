@@ -41,7 +41,6 @@ public:
 
 private:
     void AddLines(std::vector<STRING> lines, const CompareOptions &options);
-    void WriteCaption();
 
     std::vector<STRING> m_lines; // record k is line k
 };
