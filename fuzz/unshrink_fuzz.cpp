@@ -1,37 +1,8 @@
-// Unshrinking arbitrary bytes: the first three bytes give the uncompressed size (20 bits),
-// the rest is the stream. The decoder must never ask for
-// bytes past the compressed size nor write past the uncompressed size.
-#include "engine/zip_legacy.h"
-
-#include <algorithm>
-#include <cstddef>
-#include <cstdint>
+// Unshrinking arbitrary bytes: the first three bytes give the uncompressed size, the rest is
+// the stream.
+#include "fuzz/legacy_streams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    constexpr std::size_t kHeader = 3;
-    if (size < kHeader)
-        return 0;
-    const std::uint8_t *stream = data + kHeader;
-    const std::size_t streamSize = size - kHeader;
-    std::size_t offset = 0;
-    std::uint64_t written = 0;
-    ZipStreams streams;
-    streams.compressedSize = streamSize;
-    streams.uncompressedSize = (data[0] | data[1] << 8 | data[2] << 16) & 0xFFFFF;
-    streams.read = [&](std::uint8_t *buffer, std::size_t count) -> std::int64_t {
-        if (count > streamSize - offset)
-            __builtin_trap();
-        std::copy_n(stream + offset, count, buffer);
-        offset += count;
-        return static_cast<std::int64_t>(count);
-    };
-    streams.write = [&](const std::uint8_t *, std::size_t count) {
-        written += count;
-        if (written > streams.uncompressedSize)
-            __builtin_trap();
-        return true;
-    };
-    (void)Unshrink(streams);
-    return 0;
+    return FuzzLegacyDecoder(data, size, 0, [](ZipStreams &s) { return Unshrink(s); });
 }
