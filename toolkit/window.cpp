@@ -12,7 +12,9 @@
 #include <QMoveEvent>
 #include <QPaintEvent>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -218,13 +220,15 @@ bool WindowWidget::event(QEvent *e)
         break;
     }
     case QEvent::Resize: {
-        auto *re = static_cast<QResizeEvent *>(e);
         MessageParam kind = kSizeRestored;
         if (isMinimized())
             kind = kSizeMinimized;
         else if (isMaximized())
             kind = kSizeMaximized;
-        runDefault = Route(kMsgSize, kind, MakeParam(re->size().width(), re->size().height()));
+        LayOutBars();
+        m_reportedClient = ClientSizeFor(static_cast<QResizeEvent *>(e)->size());
+        runDefault
+            = Route(kMsgSize, kind, MakeParam(m_reportedClient.width(), m_reportedClient.height()));
         break;
     }
     case QEvent::Move: {
@@ -260,6 +264,101 @@ bool WindowWidget::event(QEvent *e)
         return true;
     }
     return QWidget::event(e);
+}
+
+QScrollBar &WindowWidget::Bar(ScrollBarId id)
+{
+    QScrollBar *&bar = m_bars[static_cast<int>(id)];
+    if (bar == nullptr) {
+        bar = new QScrollBar(id == ScrollBarId::kVertical ? Qt::Vertical : Qt::Horizontal, this);
+        bar->hide();
+        // Pointer and keys on the bar must not take the focus from the window itself.
+        bar->setFocusPolicy(Qt::NoFocus);
+        QObject::connect(bar, &QAbstractSlider::actionTriggered, this,
+                         [this, id](int action) { BarAction(id, action); });
+        QObject::connect(bar, &QAbstractSlider::sliderReleased, this, [this, id] {
+            const QScrollBar *released = m_bars[static_cast<int>(id)];
+            const unsigned message = id == ScrollBarId::kVertical ? kMsgVScroll : kMsgHScroll;
+            Route(message, MakeParam(kSbThumbPosition, released->sliderPosition()), 0);
+            Route(message, MakeParam(kSbEndScroll, 0), 0);
+        });
+    }
+    return *bar;
+}
+
+QSize WindowWidget::ClientSizeFor(QSize whole) const
+{
+    int w = whole.width();
+    int h = whole.height();
+    const QScrollBar *vertical = ExistingBar(ScrollBarId::kVertical);
+    const QScrollBar *horizontal = ExistingBar(ScrollBarId::kHorizontal);
+    if (vertical != nullptr && !vertical->isHidden())
+        w -= vertical->sizeHint().width();
+    if (horizontal != nullptr && !horizontal->isHidden())
+        h -= horizontal->sizeHint().height();
+    return {std::max(w, 0), std::max(h, 0)};
+}
+
+void WindowWidget::LayOutBars()
+{
+    const QSize client = ClientSize();
+    if (QScrollBar *vertical = m_bars[static_cast<int>(ScrollBarId::kVertical)])
+        vertical->setGeometry(client.width(), 0, width() - client.width(), client.height());
+    if (QScrollBar *horizontal = m_bars[static_cast<int>(ScrollBarId::kHorizontal)])
+        horizontal->setGeometry(0, client.height(), client.width(), height() - client.height());
+}
+
+void WindowWidget::SizeChanged(QSize client)
+{
+    if (client == m_reportedClient)
+        return;
+    m_reportedClient = client;
+    MessageParam kind = kSizeRestored;
+    if (isMaximized())
+        kind = kSizeMaximized;
+    Route(kMsgSize, kind, MakeParam(client.width(), client.height()));
+}
+
+void WindowWidget::BarAction(ScrollBarId id, int action)
+{
+    QScrollBar *bar = m_bars[static_cast<int>(id)];
+    if (m_resettingBar || bar == nullptr)
+        return;
+    int code = -1;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        code = kSbLineUp;
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        code = kSbLineDown;
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        code = kSbPageUp;
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        code = kSbPageDown;
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        code = kSbTop;
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        code = kSbBottom;
+        break;
+    case QAbstractSlider::SliderMove:
+        code = kSbThumbTrack;
+        break;
+    default:
+        return;
+    }
+    // The window moves the bar itself (SetScrollPos); only a dragged thumb follows the
+    // pointer, so every other action is undone before the bar applies it.
+    Route(id == ScrollBarId::kVertical ? kMsgVScroll : kMsgHScroll,
+          MakeParam(code, bar->sliderPosition()), 0);
+    if (code != kSbThumbTrack) {
+        m_resettingBar = true;
+        bar->setSliderPosition(bar->value());
+        m_resettingBar = false;
+    }
 }
 
 WINDOW::~WINDOW()
@@ -321,12 +420,37 @@ void WINDOW::Show(bool maximized)
 
 int WINDOW::ClientWidth() const
 {
-    return m_hWnd != nullptr ? m_hWnd->width() : 0;
+    return m_hWnd != nullptr ? m_hWnd->ClientSize().width() : 0;
 }
 
 int WINDOW::ClientHeight() const
 {
-    return m_hWnd != nullptr ? m_hWnd->height() : 0;
+    return m_hWnd != nullptr ? m_hWnd->ClientSize().height() : 0;
+}
+
+void WINDOW::SetScrollRange(ScrollBarId bar, int minimum, int maximum)
+{
+    if (m_hWnd == nullptr)
+        return;
+    QScrollBar &shown = m_hWnd->Bar(bar);
+    shown.setRange(minimum, std::max(minimum, maximum));
+    shown.setVisible(maximum > minimum);
+    m_hWnd->LayOutBars();
+    m_hWnd->SizeChanged(m_hWnd->ClientSize());
+}
+
+void WINDOW::SetScrollPos(ScrollBarId bar, int position)
+{
+    if (m_hWnd != nullptr)
+        m_hWnd->Bar(bar).setValue(position);
+}
+
+int WINDOW::ScrollPos(ScrollBarId bar) const
+{
+    if (m_hWnd == nullptr)
+        return 0;
+    const QScrollBar *existing = m_hWnd->ExistingBar(bar);
+    return existing != nullptr ? existing->value() : 0;
 }
 
 int RegisterWindowClass(const char *className, bool opaque)

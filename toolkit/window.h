@@ -13,6 +13,12 @@ class WindowWidget; // the window system's side of a window; private to the tool
 
 using WindowHandle = WindowWidget *;
 
+enum class ScrollBarId
+{
+    kHorizontal = 0,
+    kVertical = 1,
+};
+
 // What the window procedure did with a message.
 enum class Routed
 {
@@ -44,6 +50,15 @@ public:
     void Show(bool maximized = false);
     [[nodiscard]] int ClientWidth() const;
     [[nodiscard]] int ClientHeight() const;
+
+    // The window's own scroll bars, along the right and the bottom edge. A bar is shown while
+    // its range is not empty (maximum above minimum) and takes its room from the client area,
+    // which then gets a size message. The user's actions on a bar arrive as scroll messages
+    // (scroll code in the low word, thumb position in the high word); the bar's position
+    // changes only by SetScrollPos, except that the thumb follows a drag.
+    void SetScrollRange(ScrollBarId bar, int minimum, int maximum);
+    void SetScrollPos(ScrollBarId bar, int position);
+    [[nodiscard]] int ScrollPos(ScrollBarId bar) const;
 
     WindowHandle m_hWnd = nullptr;
     MessageParam m_wParam = 0; // first parameter of the message being handled

@@ -6,6 +6,7 @@
 #include "toolkit/window.h"
 
 #include <QRect>
+#include <QScrollBar>
 #include <QWidget>
 #include <optional>
 #include <string>
@@ -18,6 +19,20 @@ public:
 
     [[nodiscard]] const std::string &ClassName() const { return m_className; }
 
+    // The bar, made on first use.
+    QScrollBar &Bar(ScrollBarId id);
+    [[nodiscard]] const QScrollBar *ExistingBar(ScrollBarId id) const
+    {
+        return m_bars[static_cast<int>(id)];
+    }
+    [[nodiscard]] QSize ClientSize() const { return ClientSizeFor(size()); }
+    // The client area of a window of the given whole size.
+    [[nodiscard]] QSize ClientSizeFor(QSize whole) const;
+    // Places the shown bars; a changed client area is reported with a size message.
+    void LayOutBars();
+    // Sends a size message when the client area differs from the one last reported.
+    void SizeChanged(QSize client);
+
     WINDOW *m_slot = nullptr; // the bound object; null until the creation message binds it
     // The area being repainted while a paint event is handled.
     std::optional<QRect> m_paintRect;
@@ -28,8 +43,12 @@ protected:
 private:
     // Routes one converted event; true when the widget's own handling should run.
     bool Route(unsigned message, MessageParam first, MessageParam second);
+    void BarAction(ScrollBarId id, int action);
 
     std::string m_className;
+    QScrollBar *m_bars[2] = {nullptr, nullptr}; // children of the widget
+    QSize m_reportedClient;                     // the size the last size message gave
+    bool m_resettingBar = false;                // putting a bar back after an action
 };
 
 // Window-system key to virtual key code; 0 when the key has none.

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 #include <map>
@@ -241,4 +242,47 @@ TEST_F(WindowTest, DestroyingTheWindowTellsAndUnbindsTheObject)
     EXPECT_EQ(window.Last().message, kMsgDestroy);
     EXPECT_EQ(window.m_hWnd, nullptr);
     EXPECT_FALSE(window.SendMessage(kMsgCommand, 1, 0));
+}
+
+TEST_F(WindowTest, ScrollBarsTakeClientRoomAndReportActionsWithoutMovingThemselves)
+{
+    window.SetScrollRange(ScrollBarId::kVertical, 0, 100);
+    EXPECT_LT(window.ClientWidth(), 40);
+    EXPECT_EQ(window.ClientHeight(), 30);
+    EXPECT_EQ(window.Last().message, kMsgSize);
+    EXPECT_EQ(window.Last().second, MakeParam(window.ClientWidth(), 30));
+
+    window.SetScrollPos(ScrollBarId::kVertical, 10);
+    auto *bar = handle->findChild<QScrollBar *>();
+    ASSERT_NE(bar, nullptr);
+    const struct
+    {
+        QAbstractSlider::SliderAction action;
+        int code;
+    } actions[] = {
+        {QAbstractSlider::SliderSingleStepAdd, kSbLineDown},
+        {QAbstractSlider::SliderSingleStepSub, kSbLineUp},
+        {QAbstractSlider::SliderPageStepAdd, kSbPageDown},
+        {QAbstractSlider::SliderPageStepSub, kSbPageUp},
+        {QAbstractSlider::SliderToMinimum, kSbTop},
+        {QAbstractSlider::SliderToMaximum, kSbBottom},
+    };
+    for (const auto &a : actions) {
+        SCOPED_TRACE(a.code);
+        bar->triggerAction(a.action);
+        EXPECT_EQ(window.Last().message, kMsgVScroll);
+        EXPECT_EQ(LowWord(window.Last().first), a.code);
+        EXPECT_EQ(window.ScrollPos(ScrollBarId::kVertical), 10);
+    }
+
+    // The window moves the bar when it handles the message.
+    window.answers[kMsgVScroll] = 0;
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    window.SetScrollPos(ScrollBarId::kVertical, 11);
+    EXPECT_EQ(window.ScrollPos(ScrollBarId::kVertical), 11);
+
+    // An empty range hides the bar and gives the room back.
+    window.SetScrollRange(ScrollBarId::kVertical, 0, 0);
+    EXPECT_EQ(window.ClientWidth(), 40);
+    EXPECT_EQ(window.Last().second, MakeParam(40, 30));
 }
