@@ -88,6 +88,25 @@ void MessageBeep()
         QApplication::beep();
 }
 
+int RunMessageLoop()
+{
+    return QApplication::instance() != nullptr ? QApplication::exec() : 0;
+}
+
+void PostQuitMessage(int code)
+{
+    // Queued, as a posted message: what is pending is handled first.
+    if (QApplication::instance() != nullptr)
+        QMetaObject::invokeMethod(
+            QApplication::instance(), [code] { QApplication::exit(code); }, Qt::QueuedConnection);
+}
+
+void PumpMessages()
+{
+    if (QApplication::instance() != nullptr)
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 // A window's timers are its children, found by the id kept in their name.
 static QString TimerName(unsigned id)
 {

@@ -36,6 +36,12 @@ void SetMessageBoxHook(MessageBoxHook hook);
 
 void MessageBeep();
 
+// Runs the message loop until PostQuitMessage; answers the code it was given.
+int RunMessageLoop();
+void PostQuitMessage(int code);
+// Handles the messages pending now, without waiting, so that long work stays responsive.
+void PumpMessages();
+
 // Timer messages carry the timer's id as their first parameter. Setting an id again restarts
 // that timer; a window's timers end with it.
 inline constexpr unsigned kMsgTimer = 275;

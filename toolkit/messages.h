@@ -28,6 +28,7 @@ inline constexpr unsigned kMsgRButtonDown = 516;
 inline constexpr unsigned kMsgRButtonUp = 517;
 inline constexpr unsigned kMsgRButtonDblClk = 518;
 inline constexpr unsigned kMsgMouseWheel = 522;
+inline constexpr unsigned kMsgDropFiles = 563;
 inline constexpr unsigned kMsgUser = 1024; // the first number free for the program's own use
 
 // Size message first parameter.

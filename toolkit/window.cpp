@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPaintEvent>
@@ -249,6 +252,25 @@ bool WindowWidget::event(QEvent *e)
             return true;
         }
         break;
+    case QEvent::DragEnter: {
+        auto *de = static_cast<QDragEnterEvent *>(e);
+        if (de->mimeData()->hasUrls())
+            de->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *de = static_cast<QDropEvent *>(e);
+        m_droppedFiles.clear();
+        for (const QUrl &url : de->mimeData()->urls())
+            if (url.isLocalFile())
+                m_droppedFiles.push_back(url.toLocalFile().toUtf8().toStdString());
+        if (m_droppedFiles.empty())
+            break;
+        de->acceptProposedAction();
+        runDefault = Route(kMsgDropFiles, static_cast<MessageParam>(m_droppedFiles.size()),
+                           PackedPosition(de->position()));
+        break;
+    }
     case QEvent::Paint:
         m_paintRect = static_cast<QPaintEvent *>(e)->rect();
         runDefault = Route(kMsgPaint, 0, 0);
@@ -396,6 +418,37 @@ bool WINDOW::SendMessage(unsigned message, MessageParam first, MessageParam seco
         return false;
     WindowProcedure(m_hWnd, message, first, second);
     return true;
+}
+
+bool WINDOW::PostMessage(unsigned message, MessageParam first, MessageParam second)
+{
+    if (m_hWnd == nullptr)
+        return false;
+    // Queued on the widget: a message for a window destroyed meanwhile is dropped with it.
+    WindowWidget *window = m_hWnd;
+    QMetaObject::invokeMethod(
+        window,
+        [window, message, first, second] { WindowProcedure(window, message, first, second); },
+        Qt::QueuedConnection);
+    return true;
+}
+
+void WINDOW::SetCaption(const char *caption)
+{
+    if (m_hWnd != nullptr)
+        m_hWnd->setWindowTitle(QString::fromUtf8(caption != nullptr ? caption : ""));
+}
+
+void WINDOW::AcceptDroppedFiles(bool accept)
+{
+    if (m_hWnd != nullptr)
+        m_hWnd->setAcceptDrops(accept);
+}
+
+const std::vector<std::string> &WINDOW::DroppedFiles() const
+{
+    static const std::vector<std::string> kNone;
+    return m_hWnd != nullptr ? m_hWnd->m_droppedFiles : kNone;
 }
 
 void WINDOW::Invalidate(bool now)

@@ -6,6 +6,8 @@
 #include "toolkit/messages.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 class DEVICECONTEXT;
 class WINDOW;
@@ -44,6 +46,10 @@ public:
 
     // Sends a message straight through the window procedure; false when nothing is bound.
     bool SendMessage(unsigned message, MessageParam first, MessageParam second);
+    // Queues a message for the window; it arrives from the message loop after what is pending.
+    // False when nothing is bound.
+    bool PostMessage(unsigned message, MessageParam first, MessageParam second);
+    void SetCaption(const char *caption);
     // Requests a repaint of the whole client area, and with `now` paints before returning
     // when the window is on screen.
     void Invalidate(bool now = false);
@@ -57,6 +63,10 @@ public:
     // (scroll code in the low word, thumb position in the high word); the bar's position
     // changes only by SetScrollPos, except that the thumb follows a drag.
     void SetScrollRange(ScrollBarId bar, int minimum, int maximum);
+    // Files dropped on the window arrive as kMsgDropFiles, with the drop point packed as the
+    // second parameter; the names (UTF-8) are readable here until the next drop.
+    void AcceptDroppedFiles(bool accept);
+    [[nodiscard]] const std::vector<std::string> &DroppedFiles() const;
     void SetScrollPos(ScrollBarId bar, int position);
     [[nodiscard]] int ScrollPos(ScrollBarId bar) const;
 

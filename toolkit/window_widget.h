@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
 
 class WindowWidget : public QWidget
 {
@@ -34,6 +35,7 @@ public:
     void SizeChanged(QSize client);
 
     WINDOW *m_slot = nullptr; // the bound object; null until the creation message binds it
+    std::vector<std::string> m_droppedFiles;
     // The area being repainted while a paint event is handled.
     std::optional<QRect> m_paintRect;
 

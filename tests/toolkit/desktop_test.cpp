@@ -67,3 +67,10 @@ TEST(Desktop, ClipboardTextRoundTripsUtf8)
     ASSERT_TRUE(SetClipboardText("line one\nzwei \xC3\xA4\n"));
     EXPECT_EQ(ClipboardText(), "line one\nzwei \xC3\xA4\n");
 }
+
+TEST(Desktop, MessageLoopRunsUntilTheQuitMessage)
+{
+    TestApplication();
+    PostQuitMessage(3);
+    EXPECT_EQ(RunMessageLoop(), 3);
+}

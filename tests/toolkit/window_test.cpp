@@ -3,8 +3,10 @@
 #include "toolkit/window.h"
 #include "toolkit/window_widget.h"
 
+#include <QDropEvent>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -285,4 +287,26 @@ TEST_F(WindowTest, ScrollBarsTakeClientRoomAndReportActionsWithoutMovingThemselv
     window.SetScrollRange(ScrollBarId::kVertical, 0, 0);
     EXPECT_EQ(window.ClientWidth(), 40);
     EXPECT_EQ(window.Last().second, MakeParam(40, 30));
+}
+
+TEST_F(WindowTest, PostedMessageArrivesFromTheLoopAndDropsBringFileNames)
+{
+    ASSERT_TRUE(window.PostMessage(kMsgCommand, 110, 0));
+    EXPECT_NE(window.Last().message, kMsgCommand);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.Last().message, kMsgCommand);
+    EXPECT_EQ(window.Last().first, 110u);
+
+    window.AcceptDroppedFiles(true);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/left one.txt")),
+                  QUrl(QStringLiteral("https://example.invalid/x")),
+                  QUrl::fromLocalFile(QStringLiteral("/tmp/right.txt"))});
+    QDropEvent drop(QPointF(12, 3), Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    // Straight to the widget: the application passes drops on only while a drag runs.
+    static_cast<QObject *>(handle)->event(&drop);
+    EXPECT_EQ(window.Last().message, kMsgDropFiles);
+    EXPECT_EQ(window.Last().second, MakeParam(12, 3));
+    EXPECT_EQ(window.DroppedFiles(),
+              (std::vector<std::string>{"/tmp/left one.txt", "/tmp/right.txt"}));
 }
