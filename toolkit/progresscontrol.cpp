@@ -12,7 +12,7 @@ PROGRESSCONTROL &TheGauge()
 
 int RegisterGaugeClass()
 {
-    return RegisterWindowClass(kGaugeClassName, /*opaque=*/false);
+    return RegisterWindowClass(kGaugeClassName, /*opaque=*/false, /*arrowCursor=*/true);
 }
 
 int PROGRESSCONTROL::MessageHandler(unsigned message)

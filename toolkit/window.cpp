@@ -26,6 +26,7 @@ namespace {
 struct WindowClass
 {
     bool opaque = false;
+    bool arrowCursor = false;
 };
 
 // Registered classes by name; one table per process, like the window system's.
@@ -506,11 +507,11 @@ int WINDOW::ScrollPos(ScrollBarId bar) const
     return existing != nullptr ? existing->value() : 0;
 }
 
-int RegisterWindowClass(const char *className, bool opaque)
+int RegisterWindowClass(const char *className, bool opaque, bool arrowCursor)
 {
     if (QApplication::instance() == nullptr || className == nullptr)
         return 0;
-    Classes().try_emplace(className, WindowClass{opaque});
+    Classes().try_emplace(className, WindowClass{opaque, arrowCursor});
     return 1;
 }
 
@@ -525,6 +526,8 @@ WindowHandle CreateKestaWindow(const char *className, WINDOW *creationParameter,
         window->setAttribute(Qt::WA_OpaquePaintEvent);
     else
         window->setAutoFillBackground(true);
+    if (found->second.arrowCursor)
+        window->setCursor(Qt::ArrowCursor);
     window->setGeometry(x, y, width, height);
     WINDOW *const outer = g_creationParameter;
     g_creationParameter = creationParameter;

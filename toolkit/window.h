@@ -77,8 +77,10 @@ public:
 
 // Registers a class of windows under a name; every class uses the shared window procedure.
 // `opaque`: the windows paint every pixel themselves (no background is filled for them).
+// `arrowCursor`: the pointer is the arrow over them; else they set it themselves (or show
+// their parent's).
 // Returns 1 on success or when already registered, 0 when there is no application object.
-int RegisterWindowClass(const char *className, bool opaque);
+int RegisterWindowClass(const char *className, bool opaque, bool arrowCursor = false);
 
 // Creates a window of a registered class and sends it the creation message, which binds it
 // to its object: `creationParameter`, or the process-wide gauge for "Kesta_Gauge". Null when
