@@ -144,6 +144,8 @@ int RunKestacon(int argc, const char *const *argv)
     // Only a terminal gets paging, progress dots and cancelling; redirected output gets none.
     const bool console = isatty(STDOUT_FILENO) != 0;
     std::unique_ptr<Terminal> terminal = console ? Terminal::Open() : nullptr;
+    if (terminal == nullptr)
+        EndCleanlyOnSignals();
     Pager pager(stdout, terminal.get());
 
     ConsoleOptions options = ParseCommandLine(argc, argv);

@@ -1,5 +1,7 @@
 #include "console/terminal.h"
 
+#include "core/temp_directory.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -62,6 +64,8 @@ static void SetAction(int signalNumber, void (*handler)(int))
 static void RestoreAndEnd(int signalNumber)
 {
     RestoreUserSettings();
+    // Extracted archive members must not outlive the run.
+    RemovePrivateTempDirectoryFromSignal();
     SetAction(signalNumber, SIG_DFL);
     raise(signalNumber); // pending until this handler returns, then ends the program
 }
@@ -104,6 +108,17 @@ static void InstallHandlers()
     }
     install(SIGTSTP, RestoreAndStop);
     install(SIGCONT, ResumeKeyMode);
+}
+
+void EndCleanlyOnSignals()
+{
+    if (s_open)
+        return; // the terminal's handlers do this and more
+    for (int signalNumber : kEndingSignals) {
+        struct sigaction previous = {};
+        if (sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            SetAction(signalNumber, RestoreAndEnd);
+    }
 }
 
 static void RemoveHandlers()

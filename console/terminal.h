@@ -26,3 +26,7 @@ private:
 
     int m_fd;
 };
+
+// Without a terminal: a signal that ends the program still deletes the temporary copies of
+// archive members first (signals started ignored stay ignored).
+void EndCleanlyOnSignals();

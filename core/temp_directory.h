@@ -15,3 +15,7 @@
 
 // Deletes a file; true when it is gone afterwards.
 bool DeleteFileAt(std::string_view path);
+
+// For a signal handler that ends the program: deletes the folder's files and the folder with
+// async-signal-safe calls only, since destructors will not run.
+void RemovePrivateTempDirectoryFromSignal();
