@@ -371,3 +371,25 @@ TEST(TerminalKeys, OnlyOneTerminalAtATimeAndNoneWithoutAControllingTerminal)
 }
 
 } // namespace
+
+TEST(TerminalProgress, AKeyPressedWhileTheSidesLoadCancelsTheComparison)
+{
+    // Big enough for progress dots; the key waits in the terminal until the first dot polls it.
+    char pattern[] = "/tmp/kesta-cancel-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern;
+    for (const char *name : {"/a.txt", "/b.txt"}) {
+        std::ofstream out(folder + name);
+        for (int line = 0; line < 200000; ++line)
+            out << "line " << line << (name[1] == 'a' ? " left\n" : " right\n");
+    }
+    PseudoTerminal terminal;
+    terminal.Type("x");
+    terminal.StartKestacon({folder + "/a.txt", folder + "/b.txt"});
+    EXPECT_EQ(terminal.Wait(), 1);
+    EXPECT_NE(terminal.Output().find("Fatal"), std::string::npos) << terminal.Output();
+    EXPECT_TRUE(terminal.HasOriginalSettings());
+    std::remove((folder + "/a.txt").c_str());
+    std::remove((folder + "/b.txt").c_str());
+    rmdir(folder.c_str());
+}
