@@ -65,16 +65,21 @@ static std::optional<std::int32_t> LeadingNumber(const char *text)
 }
 
 // Directory options from letters, each optionally followed by '-' (clear) or '+' (set);
-// characters that name no directory option are passed over.
-static void ApplyDirectoryLetters(const char *value, std::uint16_t &dirOptions)
+// characters that name no directory option are passed over. 'c' (content) is the console's
+// own: it is not a directory option the settings keep.
+static void ApplyDirectoryLetters(const char *value, std::uint16_t &dirOptions,
+                                  bool &compareContents)
 {
     while (value != nullptr && *value != '\0') {
-        const std::uint16_t bits = DirOptionBitsForLetter(*value++);
+        const char letter = *value++;
+        const std::uint16_t bits = DirOptionBitsForLetter(letter);
         const bool clear = *value == '-';
         if (clear || *value == '+') {
             ++value;
         }
-        if (clear) {
+        if (AsciiUpper(letter) == 'C') {
+            compareContents = !clear;
+        } else if (clear) {
             dirOptions = static_cast<std::uint16_t>(dirOptions & ~bits);
         } else {
             dirOptions = static_cast<std::uint16_t>(dirOptions | bits);
@@ -166,7 +171,7 @@ static bool ParseLetters(const char *letters, ConsoleOptions &options)
         }
         options.optionValue = value;
         if (letter == 'G') {
-            ApplyDirectoryLetters(value, compare.dirOptions);
+            ApplyDirectoryLetters(value, compare.dirOptions, options.compareContents);
         } else if (letter == 'O') {
             ApplySortLetter(value, compare.sortMode);
         } else {

@@ -21,6 +21,9 @@ struct ConsoleOptions
     CompareOptions compare;              // parse status, tab size, width, margin, bits, ...
     std::int16_t informationRequest = 0; // -i: the information text instead of a comparison
     LongRequest longRequest = LongRequest::None;
+    // -gc: pairs of files the directory comparison leaves undecided are told apart by the
+    // CRC-32 of their contents.
+    bool compareContents = false;
     STRING osDescription;              // filled by the program, not by the parser
     int nextArgument = 1;              // after parsing: the left side's index (or argc)
     const char *optionValue = nullptr; // value of the last option that took one, or null

@@ -21,6 +21,8 @@ inline constexpr const char *kCannotExtractFormat = "cannot extract %s";
 inline constexpr const char *kOutOfMemoryText = "out of memory";
 // Shown, followed by the side's name and a space, while a side is loaded.
 inline constexpr const char *kLoadingText = "Loading";
+// While -gc reads the files of undecided pairs.
+inline constexpr const char *kComparingContentsText = "Comparing contents";
 
 // "kestacon <version>: ..." on one line.
 [[nodiscard]] STRING Banner();

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -67,6 +68,22 @@ void RemoveTrailingSpaces(STRING &text)
 {
     const std::size_t end = text.find_last_not_of(' ');
     text.erase(end == STRING::npos ? 0 : end + 1);
+}
+
+// A name may hold any byte but '/' and NUL: a newline, tab or other control character in it
+// would break the line or its columns, so each shows as one '?' (control characters count one
+// column wherever widths are measured, so the columns stay aligned).
+STRING WithoutControlCharacters(std::string_view text)
+{
+    constexpr unsigned char kFirstPrintable = 0x20;
+    constexpr unsigned char kDelete = 0x7F;
+    STRING shown(text);
+    for (char &c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < kFirstPrintable || byte == kDelete)
+            c = '?';
+    }
+    return shown;
 }
 
 // One side of the row being printed: its text, and how much of it earlier lines have shown.
@@ -268,8 +285,11 @@ SideText ReportPrinter::TextOf(BASEITEM *object, std::int32_t record, int tabSiz
     side.record = record;
     if (object == nullptr || record < 0)
         return side;
-    if (std::unique_ptr<STRING> text = object->RecordText(record))
-        side.text = ExpandTabs(*text, tabSize);
+    if (std::unique_ptr<STRING> text = object->RecordText(record)) {
+        // A listing's text is made of names; a text file's tabs are expanded.
+        side.text
+            = object->IsListing() ? WithoutControlCharacters(*text) : ExpandTabs(*text, tabSize);
+    }
     return side;
 }
 
@@ -314,11 +334,12 @@ bool ReportPrinter::Print()
 {
     // The header: the left path over the left column, the right name from the middle on. A
     // name too long for its half still keeps a blank before the other one.
-    STRING header(m_sides.leftName);
+    const STRING leftName = WithoutControlCharacters(m_sides.leftName);
+    STRING header(leftName);
     PadToColumns(header, m_leftField);
-    if (DisplayWidth(m_sides.leftName) >= m_leftField)
+    if (DisplayWidth(leftName) >= m_leftField)
         header += ' ';
-    header += m_sides.rightName;
+    header += WithoutControlCharacters(m_sides.rightName);
     if (!m_pager.PrintLine(header))
         return false;
 
@@ -362,6 +383,31 @@ bool LoadSide(ITEM &side, const CompareOptions &options, STATUS_CONSOLE *status)
     return side.Load(options, status) == kOk;
 }
 
+// Tells apart the pairs of files the directory comparison left at "same as far as known" by
+// their contents: every row with both sides not yet marked differing is asked again, which
+// reads and keeps the CRC-32 of both files. Only two listings have such rows. False when the
+// reader cancelled.
+bool CompareContents(ITEM &left, ITEM &right, DIFFLIST &list, const CompareOptions &options,
+                     STATUS_CONSOLE *status)
+{
+    auto *leftListing = dynamic_cast<DIRECTORYOBJECT *>(left.Object());
+    if (leftListing == nullptr || dynamic_cast<DIRECTORYOBJECT *>(right.Object()) == nullptr)
+        return true;
+    if (status != nullptr)
+        status->ShowMessage(kComparingContentsText);
+    std::vector<DiffEntry> &rows = list.Entries();
+    const auto total = static_cast<std::int64_t>(rows.size());
+    for (std::int64_t i = 0; i < total; ++i) {
+        DiffEntry &row = rows[static_cast<std::size_t>(i)];
+        if (row.left >= 0 && row.right >= 0 && (row.flags & kEntryDiffers) == 0
+            && leftListing->RowDiffers(row.left, row.right, options) == 1)
+            row.flags = static_cast<std::uint8_t>(row.flags | kEntryDiffers);
+        if (status != nullptr && status->ShowProgress(total, i + 1) != 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool PrintReport(const CompareOptions &options, const ReportSides &sides, const DIFFLIST &list,
@@ -378,7 +424,9 @@ int CompareAndReport(const ConsoleOptions &options, ITEM &left, ITEM &right,
     DIFFLIST list;
     const bool compared = LoadSide(left, compare, status.get())
                           && LoadSide(right, compare, status.get())
-                          && ComparePair(left, right, list, compare, status.get()) == kOk;
+                          && ComparePair(left, right, list, compare, status.get()) == kOk
+                          && (!options.compareContents
+                              || CompareContents(left, right, list, compare, status.get()));
     if (status != nullptr)
         status->ShowMessage(nullptr);
     status.reset();
