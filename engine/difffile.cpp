@@ -6,6 +6,7 @@
 #include "engine/line_hash.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <climits>
 #include <cstring>
@@ -162,12 +163,16 @@ static constexpr std::int32_t kPendingOther = -1;
 // A text too long for the hash field: its end is found again when hashing.
 static constexpr std::uint32_t kLengthUnknown = 0xFFFFFFFF;
 
+// Lines taken per batch: their ends are gathered first, then their records are written in a
+// loop that reads no mark bits and, without a status, calls nothing.
+static constexpr std::size_t kSplitBatch = 512;
+
 // The lines that begin at at and end inside the buffer, with the fewest steps per line: the
-// bits are walked a word at a time, each line end taken off its word, and a plain line is as
-// wide as it is long (less its trailing spaces, when those do not count). Stops before a line
-// that runs on past the buffer, after a CR whose follower is not in sight, and before a line
-// that the records have no room for (the caller's check then fails the load); 1 when
-// cancelled.
+// line ends of a batch are taken off the bit words first, then the batch's records are
+// written, a plain line being as wide as it is long (less its trailing spaces, when those do
+// not count). Stops before a line that runs on past the buffer, after a CR whose follower is
+// not in sight, and before a line that the records have no room for (the caller's check then
+// fails the load); 1 when cancelled.
 std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t count,
                                        std::int64_t bufferStart, const std::uint64_t *stopBits,
                                        const std::uint64_t *specialBits, LineHasher &measurer,
@@ -184,18 +189,49 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
                            ? static_cast<std::size_t>(m_recordLimit - RecordCount())
                            : 0;
     std::int32_t result = 0;
+    // Plain lines of a buffer shorter than a length the records cannot hold, with no status to
+    // report to and nothing to measure: the common case, written in the tightest loop.
+    const bool simple = !dropsTrailingBlanks && status == nullptr && count < kLengthUnknown;
+    // A batch takes whole words, so it can run a word past its size.
+    std::array<std::size_t, kSplitBatch + kBitsPerWord> ends;
+    // Bit i: line i of the batch is not plain.
+    std::array<std::uint64_t, kSplitBatch / kBitsPerWord + 1> notPlain;
 
     std::size_t next = at; // start of the next line
-    std::size_t word = next / kBitsPerWord;
-    // The bits of the current word from next on; the taken ones are cleared.
-    const std::uint64_t from = ~std::uint64_t{0} << (next % kBitsPerWord);
-    std::uint64_t stops = stopBits[word] & from;
-    std::uint64_t specials = specialBits[word] & from;
-    bool lineSpecial = false; // an earlier word of the line held a byte that is not plain
-    for (;;) {
-        bool runsOn = false; // the line runs on past the buffer
-        while (stops == 0) {
-            lineSpecial = lineSpecial || specials != 0;
+    bool done = false;
+    while (!done && room > 0 && next < count) {
+        // The line ends of the batch, and whether each line's text is plain. The LF of a
+        // CR LF is gathered too; the writing below takes it with its CR.
+        std::size_t gathered = 0;
+        notPlain.fill(0);
+        std::size_t word = next / kBitsPerWord;
+        // The bits of the current word from next on.
+        const std::uint64_t from = ~std::uint64_t{0} << (next % kBitsPerWord);
+        std::uint64_t stops = stopBits[word] & from;
+        std::uint64_t specials = specialBits[word] & from;
+        bool lineSpecial = false; // an earlier word of the line held a byte that is not plain
+        bool runsOn = false;      // the last line runs on past the buffer
+        for (;;) {
+            const std::size_t base = word * kBitsPerWord;
+            if (specials == 0 && !lineSpecial) {
+                // A word of plain text: only its line ends to take.
+                for (; stops != 0; stops &= stops - 1)
+                    ends[gathered++] = base + static_cast<std::size_t>(std::countr_zero(stops));
+            } else {
+                for (; stops != 0; stops &= stops - 1) {
+                    const auto bit = static_cast<unsigned>(std::countr_zero(stops));
+                    const std::uint64_t below = (std::uint64_t{1} << bit) - 1;
+                    if (lineSpecial || (specials & below) != 0)
+                        notPlain[gathered / kBitsPerWord] |= std::uint64_t{1}
+                                                             << (gathered % kBitsPerWord);
+                    ends[gathered++] = base + bit;
+                    specials &= ~(below | (below + 1));
+                    lineSpecial = false;
+                }
+                lineSpecial = lineSpecial || specials != 0;
+            }
+            if (gathered >= kSplitBatch)
+                break;
             ++word;
             if (word * kBitsPerWord >= count) {
                 runsOn = true;
@@ -204,65 +240,89 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
             stops = stopBits[word];
             specials = specialBits[word];
         }
-        if (runsOn || room == 0)
-            break;
-        --room;
-        const auto bit = static_cast<unsigned>(std::countr_zero(stops));
-        const std::size_t stop = word * kBitsPerWord + bit;
-        const std::size_t n = stop - next;
-        const bool plain = !lineSpecial && (specials & ((std::uint64_t{1} << bit) - 1)) == 0;
-        std::uint32_t width = static_cast<std::uint32_t>(n);
-        if (!plain || dropsTrailingBlanks || status != nullptr) {
-            // The rarer cases, out of the common line's way.
-            const unsigned char *p = buffer + next;
-            if (!plain) {
-                measurer.Begin();
-                measurer.Feed(p, n, false);
-                width = measurer.Width();
-            } else if (dropsTrailingBlanks) {
-                std::size_t counted = n;
-                while (counted > 0 && p[counted - 1] == ' ')
-                    --counted;
-                width = static_cast<std::uint32_t>(counted);
+        // Lines past the room left are gathered again by the next call, which fails the load.
+        const std::size_t limit = std::min(gathered, room);
+        std::uint64_t anyNotPlain = 0;
+        for (std::uint64_t bits : notPlain)
+            anyNotPlain |= bits;
+
+        // The records of the batch, written in place.
+        const std::size_t first = m_records.size();
+        m_records.resize(first + limit);
+        LineRecord *out = m_records.data() + first;
+        std::size_t written = 0;
+        std::size_t i = 0;
+        if (simple && anyNotPlain == 0) {
+            // Up to the first line that does not end with an LF.
+            const auto offset = bufferStart;
+            for (; i < limit; ++i) {
+                const std::size_t stop = ends[i];
+                if (buffer[stop] != kLf)
+                    break;
+                const auto n = static_cast<std::uint32_t>(stop - next);
+                out[i] = LineRecord{kPendingPlain, n, offset + static_cast<std::int64_t>(next)};
+                widest = std::max(widest, n);
+                next = stop + 1;
             }
-            if (status != nullptr
-                && status->ShowProgress(total, bufferStart + static_cast<std::int64_t>(stop))
-                       != 0) {
-                result = 1;
-                break;
-            }
-        }
-        m_records.push_back(
-            LineRecord{plain ? kPendingPlain : kPendingOther,
-                       n < kLengthUnknown ? static_cast<std::uint32_t>(n) : kLengthUnknown,
-                       bufferStart + static_cast<std::int64_t>(next)});
-        widest = std::max(widest, width);
-        lineSpecial = false;
-        const unsigned char end = buffer[stop];
-        next = stop + 1;
-        if (end == kLf) {
-            kinds |= kLineEndLf;
-        } else if (end == kCr) {
-            kinds |= kLineEndCr;
-            // CR LF, the usual pair, is taken here; anything else after a CR by the caller.
-            if (next < count && buffer[next] == kLf) {
+            written = i;
+            if (i > 0)
                 kinds |= kLineEndLf;
-                ++next;
-            } else {
-                crPending = true;
-                break;
-            }
-        } // a Ctrl-Z or NUL is taken alone
-        if (next >= (word + 1) * kBitsPerWord) {
-            word = next / kBitsPerWord;
-            if (word * kBitsPerWord >= count)
-                break;
-            stops = stopBits[word];
-            specials = specialBits[word];
         }
-        const std::uint64_t rest = ~std::uint64_t{0} << (next % kBitsPerWord);
-        stops &= rest;
-        specials &= rest;
+        for (; i < limit; ++i) {
+            const std::size_t stop = ends[i];
+            const std::size_t n = stop - next;
+            const bool plain
+                = ((notPlain[i / kBitsPerWord] >> (i % kBitsPerWord)) & std::uint64_t{1}) == 0;
+            std::uint32_t width = static_cast<std::uint32_t>(n);
+            if (!plain || dropsTrailingBlanks || status != nullptr) {
+                // The rarer cases, out of the common line's way.
+                const unsigned char *p = buffer + next;
+                if (!plain) {
+                    measurer.Begin();
+                    measurer.Feed(p, n, false);
+                    width = measurer.Width();
+                } else if (dropsTrailingBlanks) {
+                    std::size_t counted = n;
+                    while (counted > 0 && p[counted - 1] == ' ')
+                        --counted;
+                    width = static_cast<std::uint32_t>(counted);
+                }
+                if (status != nullptr
+                    && status->ShowProgress(total, bufferStart + static_cast<std::int64_t>(stop))
+                           != 0) {
+                    result = 1;
+                    done = true;
+                    break;
+                }
+            }
+            out[written++]
+                = LineRecord{plain ? kPendingPlain : kPendingOther,
+                             n < kLengthUnknown ? static_cast<std::uint32_t>(n) : kLengthUnknown,
+                             bufferStart + static_cast<std::int64_t>(next)};
+            widest = std::max(widest, width);
+            const unsigned char end = buffer[stop];
+            next = stop + 1;
+            if (end == kLf) {
+                kinds |= kLineEndLf;
+            } else if (end == kCr) {
+                kinds |= kLineEndCr;
+                // CR LF, the usual pair, is taken here; anything else after a CR by the caller.
+                if (next < count && buffer[next] == kLf) {
+                    kinds |= kLineEndLf;
+                    ++next;
+                    if (i + 1 < gathered && ends[i + 1] == stop + 1)
+                        ++i;
+                } else {
+                    crPending = true;
+                    done = true;
+                    break;
+                }
+            } // a Ctrl-Z or NUL is taken alone
+        }
+        m_records.resize(first + written);
+        room -= written;
+        if (runsOn)
+            break;
     }
     m_widestLine = widest;
     m_lineEndKinds = kinds;

@@ -282,6 +282,23 @@ TEST(DiffFile, MoreLinesThanRecordNumbersFailCleanly)
     EXPECT_EQ(file.Load(dir / "four", Options(), nullptr), -1);
     EXPECT_EQ(file.RecordCount(), 0);
     EXPECT_EQ(file.RecordText(0), nullptr);
+
+    // Lines are split in batches of hundreds: the limit holds wherever a batch ends.
+    for (const std::size_t count : {511u, 512u, 513u, 1100u}) {
+        for (const char *end : {"\n", "\r\n"}) {
+            std::string text;
+            for (std::size_t k = 0; k < count; ++k)
+                text += std::string("l") + end;
+            WriteFile(dir / "many", text);
+            const std::string label = std::to_string(count) + (end[0] == '\r' ? " crlf" : " lf");
+            LimitedFile enough(static_cast<std::int64_t>(count));
+            EXPECT_EQ(enough.Load(dir / "many", Options(), nullptr), 0) << label;
+            EXPECT_EQ(enough.RecordCount(), static_cast<std::int64_t>(count)) << label;
+            LimitedFile tooFew(static_cast<std::int64_t>(count) - 1);
+            EXPECT_EQ(tooFew.Load(dir / "many", Options(), nullptr), -1) << label;
+            EXPECT_EQ(tooFew.RecordCount(), 0) << label;
+        }
+    }
 }
 
 TEST(DiffFile, VeryLongLineWithoutLineEnd)
@@ -392,12 +409,25 @@ std::string MixedText(unsigned seed, std::size_t pieces)
     return text;
 }
 
+// Short lines of every kind, a few with a tab or a wide character, most of them plain.
+std::string ManyShortLines()
+{
+    static const char *const kLines[] = {"ab\r\n",     "c\n",     "\n",     "d\te\n", "fg\r",
+                                         "\xC3\xA4\n", "h\r\r\n", "ij\x1A", "k\n",    "lmno\n"};
+    std::mt19937 random(7);
+    std::string text;
+    for (int k = 0; k < 3000; ++k)
+        text += kLines[random() % 10 < 7 ? random() % 3 : random() % 10];
+    return text;
+}
+
 TEST(DiffFile, RecordsDoNotDependOnTheBlockSizeAndHashEachLineExactly)
 {
     TempDir dir;
     const std::vector<std::string> texts = {
         "", "\n", "a", "a\r", "\r\r\r", "\xE4\xB8\xAD", MixedText(1, 400), MixedText(2, 700),
-        MixedText(3, 50) + "  \t ",
+        // Thousands of lines: the splitting works through several batches of line ends.
+        MixedText(4, 3000), ManyShortLines(), MixedText(3, 50) + "  \t ",
         // The widest line decides the width: lines ending in blanks, tabs, wide characters.
         "wide line    \nshort\n", "tab\t\t\nx", "\xE4\xB8\xAD\xE4\xB8\xAD  \r\nabc", "  a  b  \n"};
     const std::uint32_t optionSets[] = {0, 0x08, 0x10, 0x20, 0x40, 0x60, 0x78};
