@@ -45,53 +45,17 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/kesta_vs_tools.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work" "$kestacon" "$timer" <<'PYEOF'
+PYTHONPATH="$here/bench" python3 - "$work" "$kestacon" "$timer" <<'PYEOF'
 import os
-import random
 import subprocess
 import sys
 import time
 
 work, kestacon, timer = sys.argv[1], sys.argv[2], sys.argv[3]
-rnd = random.Random(20240611)
-WORDS = ["value", "count", "total", "index", "buffer", "result", "size", "offset", "line",
-         "next", "name", "state", "entry", "block", "limit"]
-serial = 0
+from textgen import fresh_line, rnd, with_changes, write_lines
 
 
-def fresh_line():
-    """A source-like line that occurs nowhere else."""
-    global serial
-    serial += 1
-    w = rnd.choice(WORDS)
-    kind = rnd.randrange(4)
-    if kind == 0:
-        return f"    {w}_{serial} = {rnd.choice(WORDS)}({rnd.randrange(1000)});"
-    if kind == 1:
-        return f"    if ({w} > {serial}) {{"
-    if kind == 2:
-        return f"        return {w}[{serial}] + {rnd.randrange(100)};"
-    return f"    // {w} {rnd.choice(WORDS)} {serial}"
-
-
-def with_changes(lines, blocks):
-    """1% of the lines replaced, a few blocks inserted and a few deleted."""
-    out = list(lines)
-    for k in rnd.sample(range(len(out)), len(out) // 100):
-        out[k] = fresh_line()
-    for _ in range(blocks):
-        at = rnd.randrange(len(out))
-        out[at:at] = [fresh_line() for _ in range(rnd.randrange(10, 200))]
-        at = rnd.randrange(len(out))
-        del out[at:at + rnd.randrange(10, 200)]
-    return out
-
-
-def write(path, lines):
-    with open(path, "w") as f:
-        f.write("\n".join(lines))
-        f.write("\n")
-    return path
+write = write_lines
 
 
 def make_trees(name, count):

@@ -37,54 +37,18 @@ command -v diff >/dev/null || { echo "vs_diff.sh: diff is not installed" >&2; ex
 work="$(mktemp -d "${TMPDIR:-/tmp}/kesta_vs_diff.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$work" "$bench" <<'EOF'
+PYTHONPATH="$here/bench" python3 - "$work" "$bench" <<'EOF'
 import os
-import random
 import subprocess
 import sys
 import time
 
 work, bench = sys.argv[1], sys.argv[2]
-rnd = random.Random(20240611)
-WORDS = ["value", "count", "total", "index", "buffer", "result", "size", "offset", "line",
-         "next", "name", "state", "entry", "block", "limit"]
-serial = 0
-
-
-def fresh_line():
-    """A source-like line that occurs nowhere else."""
-    global serial
-    serial += 1
-    w = rnd.choice(WORDS)
-    kind = rnd.randrange(4)
-    if kind == 0:
-        return f"    {w}_{serial} = {rnd.choice(WORDS)}({rnd.randrange(1000)});"
-    if kind == 1:
-        return f"    if ({w} > {serial}) {{"
-    if kind == 2:
-        return f"        return {w}[{serial}] + {rnd.randrange(100)};"
-    return f"    // {w} {rnd.choice(WORDS)} {serial}"
-
-
-def with_changes(lines, blocks):
-    """1% of the lines replaced, a few blocks inserted and a few deleted."""
-    out = list(lines)
-    for k in rnd.sample(range(len(out)), len(out) // 100):
-        out[k] = fresh_line()
-    for _ in range(blocks):
-        at = rnd.randrange(len(out))
-        out[at:at] = [fresh_line() for _ in range(rnd.randrange(10, 200))]
-        at = rnd.randrange(len(out))
-        del out[at:at + rnd.randrange(10, 200)]
-    return out
+from textgen import fresh_line, rnd, with_changes, write_lines
 
 
 def write(name, lines):
-    path = os.path.join(work, name)
-    with open(path, "w") as f:
-        f.write("\n".join(lines))
-        f.write("\n")
-    return path
+    return write_lines(os.path.join(work, name), lines)
 
 
 pairs = []
