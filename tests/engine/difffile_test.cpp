@@ -5,6 +5,7 @@
 #include "engine/difflist.h"
 #include "engine/line_hash.h"
 #include "engine/line_matching.h"
+#include "support/counting_status.h"
 #include "support/test_support.h"
 
 #include <cstdio>
@@ -649,25 +650,7 @@ TEST(DiffFile, LineWidthsAndHashesAgreeWithMeasuringByteByByte)
     }
 }
 
-// Progress that counts and cancels at the n-th report (0: never).
-class CountingStatus : public STATUS_IO
-{
-public:
-    explicit CountingStatus(std::int64_t cancelAt = 0) : STATUS_IO(1), m_cancelAt(cancelAt) {}
-    void ShowMessage(const char *) override {}
-    std::int16_t CheckCancel() override { return 0; }
-    std::int16_t ShowProgress(std::int64_t total, std::int64_t done) override
-    {
-        ++m_reports;
-        m_lastTotal = total;
-        m_lastDone = done;
-        return m_cancelAt != 0 && m_reports == m_cancelAt ? 1 : 0;
-    }
-    std::int64_t m_cancelAt;
-    std::int64_t m_reports = 0;
-    std::int64_t m_lastTotal = 0;
-    std::int64_t m_lastDone = 0;
-};
+using testsupport::CountingStatus;
 
 TEST(DiffFile, IdenticalFilesReportProgressAsMatchingDoesAndCancelCleanly)
 {

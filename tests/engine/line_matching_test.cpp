@@ -5,6 +5,7 @@
 #include "engine/difflist.h"
 #include "engine/line_matching.h"
 #include "engine/reference_matcher.h"
+#include "support/counting_status.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -46,26 +47,7 @@ private:
     std::int64_t Offset() const { return RecordCount() * 10; }
 };
 
-// Progress that counts and can cancel at the n-th report.
-class CountingStatus : public STATUS_IO
-{
-public:
-    explicit CountingStatus(std::int64_t cancelAt = 0) : STATUS_IO(1), m_cancelAt(cancelAt) {}
-    void ShowMessage(const char *text) override { m_messages += text != nullptr ? 1 : 0; }
-    std::int16_t CheckCancel() override { return 0; }
-    std::int16_t ShowProgress(std::int64_t total, std::int64_t done) override
-    {
-        ++m_reports;
-        m_lastTotal = total;
-        m_lastDone = done;
-        return m_cancelAt != 0 && m_reports == m_cancelAt ? 1 : 0;
-    }
-    std::int64_t m_cancelAt;
-    std::int64_t m_reports = 0;
-    std::int64_t m_lastTotal = 0;
-    std::int64_t m_lastDone = 0;
-    int m_messages = 0;
-};
+using testsupport::CountingStatus;
 
 std::vector<reference::Row> RowsOf(const DIFFLIST &list)
 {
