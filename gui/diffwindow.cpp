@@ -1,92 +1,597 @@
 #include "gui/diffwindow.h"
 
+#include "core/line_format.h"
 #include "engine/comparison.h"
+#include "engine/difflist.h"
+#include "engine/directoryobject.h"
+#include "engine/imgfile.h"
 #include "gui/settings.h"
 #include "toolkit/font.h"
 #include "toolkit/window.h"
 
-DIFFWINDOW::DIFFWINDOW(WINDOW &owner, SETTINGS &settings) : m_owner(owner), m_settings(settings) {}
+#include <algorithm>
+#include <utility>
+
+// Geometry of the header, in pixels.
+static constexpr int kTitleTop = 4;
+static constexpr int kTitleBottomBelowFont = 10;
+static constexpr int kHeaderBoundaryBelowFont = 13;
+static constexpr int kTextTopBelowFonts = 19;
+static constexpr int kColumnRowAboveText = 5;
+// The pane separator: black edges two pixels either side of its middle.
+static constexpr int kSeparatorHalf = 2;
+static constexpr int kRightPaneGap = 3;
+// The line-number cell is this much wider than its digits.
+static constexpr int kNumberCellPadding = 10;
+static constexpr int kTextIndent = 2;
+static constexpr int kFallbackDigitWidth = 5;
+static constexpr COLORREF kBlack = 0x000000;
+
+static constexpr std::uint8_t kDisplayMaskShown = kEntryDiffers | kEntryShown;
+
+DIFFWINDOW::DIFFWINDOW(WINDOW &owner, SETTINGS &settings) : m_owner(owner), m_settings(settings)
+{
+    m_lines.resize(1);
+}
 
 DIFFWINDOW::~DIFFWINDOW() = default;
 
-void DIFFWINDOW::LayOut() {}
-void DIFFWINDOW::Measure(DEVICECONTEXT &) {}
-Rect DIFFWINDOW::SetUpForDevice(DEVICECONTEXT &, int width, int height)
+void DIFFWINDOW::LayOut()
 {
+    RefreshKinds();
+    m_lastRow = std::max<std::int64_t>(m_rowCount - 1, 0);
+    if (m_comparison != nullptr && m_comparison->TopRow() > m_lastRow)
+        m_comparison->SetTopRow(m_lastRow);
+    m_headerBoundary = m_titleHeight + kHeaderBoundaryBelowFont;
+    m_textTop = 2 * m_titleHeight + kTextTopBelowFonts;
+    m_linesThatFit = m_lineHeight > 0 ? std::max((m_textBottom - m_textTop) / m_lineHeight, 0) : 0;
+    m_visibleLineCount = static_cast<int>(std::clamp<std::int64_t>(m_rowCount, 0, m_linesThatFit));
+    m_lines.resize(static_cast<std::size_t>(m_linesThatFit) + 1);
+}
+
+void DIFFWINDOW::Measure(DEVICECONTEXT &dc)
+{
+    if (m_textFont) {
+        dc.SelectFont(m_textFont.get());
+        m_charWidth = std::max(m_textFont->AverageCharWidth(), 1);
+        m_lineHeight = std::max(m_textFont->Height() + m_textFont->ExternalLeading() + 1, 1);
+        m_fontHeight = std::max(m_textFont->Height(), 1);
+        const int digit = m_textFont->TextWidth("8");
+        m_digitWidth = digit > 0 ? digit : kFallbackDigitWidth;
+    }
+    if (m_headerFont)
+        m_titleHeight = m_headerFont->Height() + m_headerFont->ExternalLeading();
+    m_headerBoundary = m_titleHeight + kHeaderBoundaryBelowFont;
+    m_textTop = 2 * m_titleHeight + kTextTopBelowFonts;
+    ComputeLineNumberWidth();
+}
+
+Rect DIFFWINDOW::SetUpForDevice(DEVICECONTEXT &dc, int width, int height)
+{
+    Measure(dc);
+    if (m_comparison != nullptr) {
+        const std::int64_t rows = m_comparison->Result().Count();
+        m_rowCount = rows > 0 ? rows : -1;
+        m_longestLine = m_comparison->Result().WidestLine();
+    }
     m_width = width;
     m_height = height;
+    m_statusHeight = 0;
+    m_separator = width / 2;
+    m_textBottom = m_height - m_statusHeight;
+    m_textAreaHeight = m_fontHeight * ((m_textBottom - m_textTop) / m_fontHeight);
+    m_linesPerPage = m_textAreaHeight / m_lineHeight;
+    LayOut();
     return {0, 0, width, height};
 }
-bool DIFFWINDOW::FillVisibleLines(bool)
+
+void DIFFWINDOW::ComputeLineNumberWidth()
 {
-    return false;
+    m_lineNumberWidth = 0;
+    if ((m_settings.compare.optionBits & kOptLineNumbers) == 0)
+        return;
+    std::int64_t n = 0;
+    for (int side = 0; side < 2; ++side)
+        if (const BASEITEM *object = SideObject(side))
+            n = std::max(n, object->RecordCount());
+    if (n < 100)
+        m_lineNumberWidth = 2;
+    else if (n < 1000)
+        m_lineNumberWidth = 3;
+    else if (n <= 9999)
+        m_lineNumberWidth = 4;
+    else if (n <= 99999)
+        m_lineNumberWidth = 5;
+    else if (n <= 999999)
+        m_lineNumberWidth = 6;
+    else
+        m_lineNumberWidth = 7;
 }
-void DIFFWINDOW::Paint(DEVICECONTEXT &) {}
-std::string DIFFWINDOW::LineText(std::int64_t, int)
+
+void DIFFWINDOW::InvalidateTextCache()
 {
-    return {};
+    for (VisibleLine &line : m_lines)
+        for (VisibleCell &cell : line.cell)
+            cell.row = -1;
 }
-void DIFFWINDOW::ComputeLineNumberWidth() {}
-void DIFFWINDOW::InvalidateTextCache() {}
+
 void DIFFWINDOW::SetRowCount(std::int64_t count)
 {
     m_rowCount = count;
+    m_lastRow = std::max<std::int64_t>(count - 1, 0);
+    m_visibleLineCount = static_cast<int>(std::clamp<std::int64_t>(count, 0, m_linesThatFit));
 }
+
 void DIFFWINDOW::SetComparison(COMPARISON *comparison)
 {
     m_comparison = comparison;
+    RefreshKinds();
+    InvalidateTextCache();
 }
+
 void DIFFWINDOW::SetTextMetrics(int charWidth, int digitWidth, int lineHeight, int fontHeight)
 {
-    m_charWidth = charWidth;
-    m_digitWidth = digitWidth;
-    m_lineHeight = lineHeight;
-    m_fontHeight = fontHeight;
+    m_charWidth = std::max(charWidth, 1);
+    m_digitWidth = std::max(digitWidth, 1);
+    m_lineHeight = std::max(lineHeight, 1);
+    m_fontHeight = std::max(fontHeight, 1);
 }
-bool DIFFWINDOW::IsContainer() const
+
+// --------------------------------------------------------------------------------------------
+// What is shown
+
+BASEITEM *DIFFWINDOW::SideObject(int side) const
 {
-    return false;
+    if (m_comparison == nullptr)
+        return nullptr;
+    return (side == 0 ? m_comparison->Left() : m_comparison->Right()).Object();
 }
-const DecodedImage *DIFFWINDOW::SideImage(int) const
+
+void DIFFWINDOW::RefreshKinds()
 {
-    return nullptr;
+    m_container = false;
+    m_image = false;
+    if (m_comparison == nullptr)
+        return;
+    for (ITEM *item : {&m_comparison->Left(), &m_comparison->Right()}) {
+        if (!item->Text().empty()
+            && (item->IsDirectory() || item->IsPattern() || item->IsArchive()))
+            m_container = true;
+    }
+    m_image = SideImage(0) != nullptr || SideImage(1) != nullptr;
 }
-bool DIFFWINDOW::RowIsShown(std::int64_t) const
+
+const DecodedImage *DIFFWINDOW::SideImage(int side) const
 {
-    return true;
+    const auto *image = dynamic_cast<const IMGFILE *>(SideObject(side));
+    if (image == nullptr || image->Image() == nullptr || image->Image()->IsEmpty())
+        return nullptr;
+    return image->Image();
 }
-const DiffEntry *DIFFWINDOW::Entry(std::int64_t) const
-{
-    return nullptr;
-}
-std::uint8_t DIFFWINDOW::DisplayedFlags(const DiffEntry &) const
-{
-    return 0;
-}
-BASEITEM *DIFFWINDOW::SideObject(int) const
-{
-    return nullptr;
-}
+
 bool DIFFWINDOW::HidingMatches() const
 {
-    return false;
+    return (m_settings.compare.optionBits & kOptShowAll) == 0;
 }
-bool DIFFWINDOW::SideShown(int) const
+
+const DiffEntry *DIFFWINDOW::Entry(std::int64_t row) const
 {
-    return true;
+    if (m_comparison == nullptr || row < 0)
+        return nullptr;
+    return m_comparison->Result().Entry(row);
 }
-void DIFFWINDOW::PaneBounds(int, int &left, int &right) const
+
+std::uint8_t DIFFWINDOW::DisplayedFlags(const DiffEntry &entry) const
 {
-    left = 0;
-    right = m_width;
+    std::uint8_t flags = entry.flags;
+    if (m_container || !HidingMatches())
+        flags &= static_cast<std::uint8_t>(~kEntryShown);
+    return flags;
 }
+
+bool DIFFWINDOW::RowIsShown(std::int64_t row) const
+{
+    const DiffEntry *entry = Entry(row);
+    if (entry == nullptr)
+        return false;
+    if (!HidingMatches() || m_image)
+        return true;
+    return (DisplayedFlags(*entry) & kDisplayMaskShown) != 0;
+}
+
+bool DIFFWINDOW::SideShown(int side) const
+{
+    const std::uint16_t view = m_comparison != nullptr ? m_comparison->SingleSideView() : 0;
+    return view == kSideNone || view == (side == 0 ? kSideLeft : kSideRight);
+}
+
+void DIFFWINDOW::PaneBounds(int side, int &left, int &right) const
+{
+    const std::uint16_t view = m_comparison != nullptr ? m_comparison->SingleSideView() : 0;
+    if (view != kSideNone) {
+        left = 0;
+        right = m_width;
+    } else if (side == 0) {
+        left = 0;
+        right = m_separator - kSeparatorHalf;
+    } else {
+        left = m_separator + kRightPaneGap;
+        right = m_width;
+    }
+}
+
 int DIFFWINDOW::NumberCellWidth() const
 {
-    return 0;
+    return m_lineNumberWidth > 0 ? m_digitWidth * m_lineNumberWidth + kNumberCellPadding : 0;
 }
-void DIFFWINDOW::FillPass(bool) {}
-void DIFFWINDOW::PaintHeader(DEVICECONTEXT &) {}
-void DIFFWINDOW::PaintImages(DEVICECONTEXT &) {}
-void DIFFWINDOW::PaintLine(DEVICECONTEXT &, int, int) {}
-void DIFFWINDOW::PaintCell(DEVICECONTEXT &, int, int, int, int) {}
-void DIFFWINDOW::PaintPaneSeparator(DEVICECONTEXT &, int, int) {}
+
+// --------------------------------------------------------------------------------------------
+// Filling the visible lines
+
+bool DIFFWINDOW::FillVisibleLines(bool fullRefresh)
+{
+    RefreshKinds();
+    FillPass(fullRefresh);
+    // A listing whose column texts grew wider lays its columns out anew: every text changes.
+    bool widened = false;
+    for (int side = 0; side < 2; ++side)
+        if (BASEITEM *object = SideObject(side))
+            widened = object->WidenColumns() || widened;
+    if (widened)
+        FillPass(true);
+    return widened;
+}
+
+void DIFFWINDOW::FillPass(bool fullRefresh)
+{
+    std::size_t index = 0;
+    if (m_comparison != nullptr && m_rowCount > 0) {
+        DIFFLIST &list = m_comparison->Result();
+        const bool hiding = HidingMatches();
+        const bool container = m_container;
+        const bool image = m_image;
+        BASEITEM *left = SideObject(0);
+        BASEITEM *right = SideObject(1);
+        auto *listing = dynamic_cast<DIRECTORYOBJECT *>(left);
+        const bool bothListings = left != nullptr && right != nullptr && left->IsListing()
+                                  && right->IsListing() && listing != nullptr;
+        const std::int64_t count = list.Count();
+        for (std::int64_t row = std::max<std::int64_t>(m_comparison->TopRow(), 0);
+             row < count && index < static_cast<std::size_t>(m_visibleLineCount); ++row) {
+            DiffEntry &entry = *list.Entry(row);
+            std::uint8_t flags = entry.flags;
+            if (container || !hiding)
+                flags &= static_cast<std::uint8_t>(~kEntryShown);
+            // With every row shown, a listed pair is compared by content when it comes into
+            // view, so that the list marks what really differs.
+            if (!hiding && bothListings && entry.left >= 0 && entry.right >= 0
+                && (entry.flags & kEntryDiffers) == 0
+                && listing->RowDiffers(entry.left, entry.right, m_settings.compare) != 0) {
+                entry.flags |= kEntryDiffers;
+                flags |= kEntryDiffers;
+            }
+            if (hiding && !image && (flags & kDisplayMaskShown) == 0)
+                continue;
+            for (int side = 0; side < 2; ++side) {
+                VisibleCell &cell = m_lines[index].cell[side];
+                const std::int64_t line = side == 0 ? entry.left : entry.right;
+                if (!fullRefresh && cell.row == row && cell.line == line && cell.flags == flags)
+                    continue;
+                cell.row = row;
+                cell.line = line;
+                cell.flags = flags;
+                cell.text.clear();
+                cell.segments.clear();
+                cell.startState = 0;
+                BASEITEM *object = side == 0 ? left : right;
+                if (object != nullptr && line >= 0)
+                    if (std::unique_ptr<STRING> text = object->RecordText(line))
+                        cell.text = std::move(*text);
+            }
+            ++index;
+        }
+    }
+    for (; index < m_lines.size(); ++index)
+        for (VisibleCell &cell : m_lines[index].cell)
+            cell.row = -1;
+}
+
+std::string DIFFWINDOW::LineText(std::int64_t row, int side)
+{
+    const DiffEntry *entry = Entry(row);
+    if (entry == nullptr)
+        return {};
+    const std::int64_t line = side == 0 ? entry->left : entry->right;
+    std::unique_ptr<STRING> text;
+    if (BASEITEM *object = SideObject(side); object != nullptr && line >= 0)
+        text = object->RecordText(line);
+    return FormatNumberedLine(line, m_lineNumberWidth, m_settings.compare.tabSize, text.get(),
+                              static_cast<std::size_t>(std::max(m_horizontalOffset, 0)));
+}
+
+// --------------------------------------------------------------------------------------------
+// Painting
+
+void DIFFWINDOW::Paint(DEVICECONTEXT &dc)
+{
+    FillVisibleLines(false);
+    dc.m_charWidth = m_charWidth;
+    const Rect &clip = dc.m_clip;
+    if (clip.top < m_textTop)
+        PaintHeader(dc);
+    PaintImages(dc);
+
+    int y = m_textTop;
+    if (m_rowCount > 0) {
+        for (int index = 0; index < m_visibleLineCount; ++index) {
+            if (m_lines[static_cast<std::size_t>(index)].cell[0].row < 0)
+                break;
+            if (y + m_lineHeight > clip.top - 1 && y - 1 < clip.bottom)
+                PaintLine(dc, index, y);
+            y += m_lineHeight;
+        }
+    }
+    // The rest of the text area (all of it when nothing is compared) is left grey.
+    if (y < m_textBottom && y < clip.bottom) {
+        for (int side = 0; side < 2; ++side) {
+            if (!SideShown(side) || SideImage(side) != nullptr)
+                continue;
+            int left = 0;
+            int right = 0;
+            PaneBounds(side, left, right);
+            if (m_comparison == nullptr || m_comparison->SingleSideView() == kSideNone) {
+                // The gap around the pane separator belongs to whichever pane is drawn.
+                left = side == 0 ? 0 : m_separator - kSeparatorHalf;
+                right = side == 0 ? m_separator - kSeparatorHalf : m_width;
+            }
+            dc.FillRect({left, y, right, m_textBottom}, SysColor(SystemColour::kInactiveCaption));
+            dc.FillRect({left, y, right, y + 1}, kBlack);
+        }
+    }
+    if (m_statusHeight > 0 && clip.bottom > m_textBottom)
+        DrawStatusText(dc, {0, m_textBottom, m_width - 1, m_height - 1});
+}
+
+// The column descriptors of a side as header buttons, up to the open-ended one.
+static std::vector<HeaderButton> ButtonsOf(std::span<ColumnDescriptor> columns)
+{
+    constexpr unsigned kStateBits = kButtonPressable | kButtonHighlighted | kButtonPressed
+                                    | kButtonRightAligned | kButtonWidthChanged | kButtonArrowUp
+                                    | kButtonArrowDown;
+    std::vector<HeaderButton> buttons;
+    for (const ColumnDescriptor &column : columns) {
+        HeaderButton button;
+        button.width = column.width;
+        button.defaultWidth = column.width;
+        button.caption = column.caption;
+        button.state = column.flags & kStateBits;
+        buttons.push_back(std::move(button));
+        if (column.width == kColumnEndWidth)
+            break;
+    }
+    return buttons;
+}
+
+void DIFFWINDOW::PaintHeader(DEVICECONTEXT &dc)
+{
+    const COLORREF face = SysColor(SystemColour::kButtonFace);
+    const COLORREF text = SysColor(SystemColour::kWindowText);
+    dc.FillRect({0, 0, m_width, m_textTop}, face);
+    const std::uint16_t view = m_comparison != nullptr ? m_comparison->SingleSideView() : 0;
+    const bool split = view == kSideNone;
+
+    dc.SelectFont(m_headerFont.get());
+    dc.SetBkColor(face);
+    dc.SetTextColor(text);
+    const int titleBottom = m_titleHeight + kTitleBottomBelowFont;
+    if (m_comparison != nullptr) {
+        if (view != kSideRight) {
+            const int right = view == kSideLeft ? m_width - 3 : m_separator - 1;
+            dc.TextOut(2, kTitleTop, {2, kTitleTop, right, titleBottom},
+                       m_comparison->Left().ShownName().c_str());
+        }
+        if (view != kSideLeft) {
+            const int left = view == kSideRight ? 2 : m_separator + 1;
+            dc.TextOut(left, kTitleTop, {left, kTitleTop, m_width - 3, titleBottom},
+                       m_comparison->Right().ShownName().c_str());
+        }
+    }
+    // The bevel framing the title row.
+    const auto vertical = [&dc](PenKind pen, int x, int top, int bottom) {
+        dc.SelectPen(pen);
+        dc.MoveTo(x, top);
+        dc.LineTo(x, bottom);
+    };
+    vertical(PenKind::kHighlight, 0, 0, m_headerBoundary);
+    vertical(PenKind::kHighlight, 1, 0, m_headerBoundary);
+    if (split)
+        vertical(PenKind::kShadow, m_separator, 0, m_headerBoundary);
+    vertical(PenKind::kShadow, m_width - 2, 0, m_headerBoundary);
+    vertical(PenKind::kText, m_width - 1, 0, m_headerBoundary);
+
+    const int columnTop = m_textTop - m_titleHeight - kColumnRowAboveText;
+    if (m_comparison != nullptr) {
+        for (int side = 0; side < 2; ++side) {
+            if (!SideShown(side))
+                continue;
+            int left = 0;
+            int right = 0;
+            PaneBounds(side, left, right);
+            if (SideImage(side) == nullptr)
+                left += NumberCellWidth();
+            const std::vector<HeaderButton> buttons
+                = ButtonsOf(m_comparison->ColumnList(side == 0 ? kSideLeft : kSideRight));
+            if (!buttons.empty() && right - 1 > left)
+                dc.DrawHeaderButtons(left, columnTop, right - 1, m_textTop - 1, buttons,
+                                     m_horizontalOffset, m_headerFont.get());
+        }
+    }
+    if (split) {
+        vertical(PenKind::kShadow, m_separator - kSeparatorHalf, columnTop, m_textTop);
+        vertical(PenKind::kHighlight, m_separator - 1, columnTop, m_textTop);
+        vertical(PenKind::kFace, m_separator, columnTop, m_textTop);
+        vertical(PenKind::kShadow, m_separator + 1, columnTop, m_textTop);
+        vertical(PenKind::kText, m_separator + kSeparatorHalf, columnTop, m_textTop);
+    }
+}
+
+void DIFFWINDOW::PaintImages(DEVICECONTEXT &dc)
+{
+    for (int side = 0; side < 2; ++side) {
+        const DecodedImage *image = SideImage(side);
+        if (image == nullptr || !SideShown(side))
+            continue;
+        int left = 0;
+        int right = 0;
+        PaneBounds(side, left, right);
+        const Rect pane{left, m_textTop, right, m_textBottom};
+        dc.FillRect(pane, m_settings.normBackground);
+        const int paneWidth = pane.right - pane.left;
+        const int paneHeight = pane.bottom - pane.top;
+        if (paneWidth <= 0 || paneHeight <= 0)
+            continue;
+        // Scaled down to fit, never up, keeping the aspect ratio.
+        const auto w = static_cast<std::int64_t>(image->Width());
+        const auto h = static_cast<std::int64_t>(image->Height());
+        std::int64_t shownWidth = w;
+        std::int64_t shownHeight = h;
+        if (shownWidth > paneWidth) {
+            shownHeight = shownHeight * paneWidth / shownWidth;
+            shownWidth = paneWidth;
+        }
+        if (shownHeight > paneHeight) {
+            shownWidth = shownWidth * paneHeight / shownHeight;
+            shownHeight = paneHeight;
+        }
+        shownWidth = std::max<std::int64_t>(shownWidth, 1);
+        shownHeight = std::max<std::int64_t>(shownHeight, 1);
+        const int x = pane.left + static_cast<int>((paneWidth - shownWidth) / 2);
+        const int y = pane.top + static_cast<int>((paneHeight - shownHeight) / 2);
+        dc.DrawImage({x, y, x + static_cast<int>(shownWidth), y + static_cast<int>(shownHeight)},
+                     image->Pixels().data(), static_cast<int>(w), static_cast<int>(h));
+    }
+}
+
+void DIFFWINDOW::PaintLine(DEVICECONTEXT &dc, int index, int y)
+{
+    const VisibleLine &line = m_lines[static_cast<std::size_t>(index)];
+    const bool split = m_comparison->SingleSideView() == kSideNone;
+    int shift[2] = {0, 0};
+
+    // Cells first: the block separators are drawn over their top edge.
+    for (int side = 0; side < 2; ++side) {
+        if (!SideShown(side) || SideImage(side) != nullptr)
+            continue;
+        const VisibleLine *previous
+            = index > 0 ? &m_lines[static_cast<std::size_t>(index) - 1] : nullptr;
+        if (previous != nullptr) {
+            const bool skipped = previous->cell[0].row != line.cell[0].row - 1;
+            const bool sameArea
+                = ((previous->cell[0].flags ^ line.cell[0].flags) & kEntryDiffers) == 0;
+            const bool gapChanges = (previous->cell[side].line >= 0) != (line.cell[side].line >= 0);
+            if ((!m_container && skipped && sameArea) || gapChanges)
+                shift[side] = 1;
+        }
+        PaintCell(dc, index, side, y, shift[side]);
+    }
+    // Block separators: across the width where rows were left out, else across a pane whose
+    // side starts or stops having lines.
+    for (int side = 0; side < 2; ++side) {
+        if (shift[side] == 0)
+            continue;
+        int left = 0;
+        int right = 0;
+        PaneBounds(side, left, right);
+        if (split && side == 0)
+            left = 1;
+        dc.FillRect({left, y, right, y + 1}, SysColor(SystemColour::kWindowText));
+    }
+    dc.FillRect({0, y, 1, y + m_lineHeight}, SysColor(SystemColour::kWindowText));
+    if (split)
+        PaintPaneSeparator(dc, y - 1, y + m_lineHeight);
+}
+
+void DIFFWINDOW::PaintCell(DEVICECONTEXT &dc, int index, int side, int y, int textShift)
+{
+    const VisibleCell &cell = m_lines[static_cast<std::size_t>(index)].cell[side];
+    int left = 0;
+    int right = 0;
+    PaneBounds(side, left, right);
+    const int bottom = y + m_lineHeight;
+
+    const std::uint16_t sideBit = side == 0 ? kSideLeft : kSideRight;
+    const bool selected = m_comparison->LowerMark() >= 0 && cell.row >= m_comparison->LowerMark()
+                          && cell.row <= m_comparison->UpperMark()
+                          && (m_comparison->SelectedSides() & sideBit) != 0;
+    std::pair<COLORREF, COLORREF> normal{m_settings.normForeground, m_settings.normBackground};
+    std::pair<COLORREF, COLORREF> differs{m_settings.diffForeground, m_settings.diffBackground};
+    std::pair<COLORREF, COLORREF> inlined{m_settings.inlineForeground, m_settings.inlineBackground};
+    std::pair<COLORREF, COLORREF> modified{m_settings.modifiedForeground,
+                                           m_settings.modifiedBackground};
+    if (selected) {
+        for (auto *pair : {&normal, &differs, &inlined, &modified})
+            std::swap(pair->first, pair->second);
+    } else if (cell.line < 0) {
+        // The gap where the side has no line.
+        const COLORREF gap = SysColor(SystemColour::kInactiveCaption);
+        normal.second = gap;
+        differs.second = gap;
+        inlined.second = gap;
+    }
+    const bool isModified = (cell.flags & (side == 0 ? kEntryLeftEdited : kEntryRightEdited)) != 0;
+
+    dc.SelectFont(m_textFont.get());
+    int textLeft = left;
+    if (m_lineNumberWidth > 0 && cell.line >= 0) {
+        const int cellRight = std::min(left + NumberCellWidth(), right);
+        const STRING label = FormatLineLabel(isModified, m_lineNumberWidth, cell.line);
+        const Rect button{left, y + textShift, cellRight - 1, bottom - 1};
+        // The number is right-aligned in its cell.
+        dc.SetTextAlign(kTextAlignRight);
+        if (selected) {
+            dc.SetBkColor(SysColor(SystemColour::kButtonFace));
+            dc.SetTextColor(SysColor(SystemColour::kWindowText));
+            dc.TextOut(button.right - 3, button.top + 1,
+                       {button.left, button.top, cellRight, bottom}, label.c_str());
+        } else {
+            dc.DrawHeaderButton(button, label.c_str(), kButtonRightAligned);
+        }
+        dc.SetTextAlign(kTextAlignLeft);
+        textLeft = cellRight;
+    }
+
+    // Inline segments plug in here: a cell with segments draws its runs by their own colours.
+    std::pair<COLORREF, COLORREF> colours = normal;
+    if (isModified) {
+        colours = modified;
+    } else if ((cell.flags & kEntryDiffers) != 0) {
+        const bool inlineApplies = (m_settings.compare.optionBits & kOptInlineDifferences) != 0
+                                   && (!m_container || BothSidesListings());
+        colours = inlineApplies ? inlined : differs;
+    }
+    const STRING shown = FormatNumberedLine(-1, 0, m_settings.compare.tabSize, &cell.text,
+                                            static_cast<std::size_t>(m_horizontalOffset));
+    dc.SetTextColor(colours.first);
+    dc.SetBkColor(colours.second);
+    dc.TextOut(textLeft + kTextIndent, y + 1 + textShift, {textLeft, y + textShift, right, bottom},
+               shown.c_str());
+}
+
+bool DIFFWINDOW::BothSidesListings() const
+{
+    const BASEITEM *left = SideObject(0);
+    const BASEITEM *right = SideObject(1);
+    return left != nullptr && right != nullptr && left->IsListing() && right->IsListing();
+}
+
+void DIFFWINDOW::PaintPaneSeparator(DEVICECONTEXT &dc, int top, int bottom)
+{
+    const auto vertical = [&dc, top, bottom](int x, COLORREF colour) {
+        dc.FillRect({x, top, x + 1, bottom}, colour);
+    };
+    vertical(m_separator - kSeparatorHalf, kBlack);
+    vertical(m_separator - 1, SysColor(SystemColour::kButtonHighlight));
+    vertical(m_separator, SysColor(SystemColour::kButtonFace));
+    vertical(m_separator + 1, SysColor(SystemColour::kButtonShadow));
+    vertical(m_separator + kSeparatorHalf, kBlack);
+}

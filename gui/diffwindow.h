@@ -109,8 +109,9 @@ public:
     // Metrics as a font would give them (for devices whose font cannot be measured).
     void SetTextMetrics(int charWidth, int digitWidth, int lineHeight, int fontHeight);
 
-    // Whether either side is a directory or an archive (a listing is shown).
-    [[nodiscard]] bool IsContainer() const;
+    // Whether either side is a directory or an archive (a listing is shown); as found when
+    // the display last laid out or filled its lines.
+    [[nodiscard]] bool IsContainer() const { return m_container; }
     // The decoded picture of a side (0 left, 1 right) that is an image, or null.
     [[nodiscard]] const DecodedImage *SideImage(int side) const;
     // Whether a row takes a visible line: always unless matching areas are hidden, then only
@@ -128,6 +129,9 @@ protected:
     void PaneBounds(int side, int &left, int &right) const;
     // Width of the line-number cell in pixels, 0 when numbers are off.
     [[nodiscard]] int NumberCellWidth() const;
+    [[nodiscard]] bool BothSidesListings() const;
+    // Finds again whether a listing or an image is shown.
+    void RefreshKinds();
 
     WINDOW &m_owner;
     SETTINGS &m_settings;
@@ -157,6 +161,8 @@ protected:
     int m_horizontalOffset = 0;
     int m_lineNumberWidth = 0;
     std::vector<VisibleLine> m_lines;
+    bool m_container = false;
+    bool m_image = false;
 
 private:
     void FillPass(bool fullRefresh);

@@ -61,6 +61,8 @@ private:
                                          std::int64_t &moved) const;
     // Shown rows from one row to another (negative upwards).
     [[nodiscard]] std::int64_t ShownDistance(std::int64_t from, std::int64_t to) const;
+    // The row on the first visible line.
+    [[nodiscard]] std::int64_t FirstShownRow() const;
     [[nodiscard]] std::int64_t NextDifferenceDistance() const;
     [[nodiscard]] std::int64_t PreviousDifferenceDistance() const;
     void UpdateScrollBars();

@@ -82,8 +82,23 @@ int MessageBox(WindowHandle owner, const char *text, const char *caption, unsign
     }
 }
 
+static BeepHook &TheBeepHook()
+{
+    static BeepHook hook;
+    return hook;
+}
+
+void SetBeepHook(BeepHook hook)
+{
+    TheBeepHook() = std::move(hook);
+}
+
 void MessageBeep()
 {
+    if (TheBeepHook()) {
+        TheBeepHook()();
+        return;
+    }
     if (QApplication::instance() != nullptr)
         QApplication::beep();
 }

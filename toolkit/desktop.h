@@ -35,6 +35,9 @@ using MessageBoxHook
 void SetMessageBoxHook(MessageBoxHook hook);
 
 void MessageBeep();
+// While set, the beep is not sounded: the hook hears it instead.
+using BeepHook = std::function<void()>;
+void SetBeepHook(BeepHook hook);
 
 // Runs the message loop until PostQuitMessage; answers the code it was given.
 int RunMessageLoop();

@@ -344,3 +344,25 @@ void DEVICECONTEXT::DrawSunkenPanel(const Rect &r, const char *text, const FONT 
     SelectFont(font);
     TextOut(r.left + 4, r.top + 3, {r.left + 1, r.top + 1, r.right, r.bottom}, text);
 }
+
+void DEVICECONTEXT::DrawImage(const Rect &r, const std::uint8_t *rgba, int width, int height)
+{
+    QPainter *painter = m_d->painter.get();
+    if (painter == nullptr || rgba == nullptr || width <= 0 || height <= 0 || r.right <= r.left
+        || r.bottom <= r.top)
+        return;
+    const QImage picture(rgba, width, height, static_cast<qsizetype>(width) * 4,
+                         QImage::Format_RGBA8888);
+    painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->drawImage(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top), picture);
+    painter->restore();
+}
+
+int DEVICECONTEXT::PixelsPerInchY() const
+{
+    constexpr int kUsualResolution = 96;
+    const QPaintDevice *device = m_d->painter ? m_d->painter->device() : nullptr;
+    return device != nullptr && device->logicalDpiY() > 0 ? device->logicalDpiY()
+                                                          : kUsualResolution;
+}

@@ -101,6 +101,11 @@ public:
     // A sunken panel: shadow edges at r.top and r.left, highlight edges at r.bottom and
     // r.right; the text is cut to the inside.
     void DrawSunkenPanel(const Rect &r, const char *text, const FONT *font);
+    // A picture of width x height pixels, 4 bytes each (red, green, blue, alpha; rows from the
+    // top), scaled into `r` and blended over what is there.
+    void DrawImage(const Rect &r, const std::uint8_t *rgba, int width, int height);
+    // The device's vertical resolution, for sizing fonts given in points.
+    [[nodiscard]] int PixelsPerInchY() const;
 
     Rect m_clip;                   // the area being drawn
     std::vector<char> m_buffer;    // work buffer for callers composing texts
