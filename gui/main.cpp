@@ -1,0 +1,24 @@
+// kesta: compares two files or directory trees in a window.
+#include "gui/diffmain.h"
+#include "toolkit/application.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    try {
+        // The window system takes its own options (-display, -platform, ...) first.
+        APPLICATION application(argc, argv, "kesta");
+        std::vector<std::string> arguments(argv, argv + argc);
+        if (arguments.empty())
+            arguments.emplace_back("kesta");
+        DIFFMAIN program;
+        return program.Start(arguments);
+    } catch (const std::bad_alloc &) {
+        std::fputs("kesta: out of memory\n", stderr);
+        return 1;
+    }
+}
