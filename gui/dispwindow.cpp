@@ -289,11 +289,11 @@ void DISPWINDOW::ScrollByLines(std::int64_t n, bool forceFullRepaint)
         const int dy = static_cast<int>(-moved) * m_lineHeight;
         ScrollWindowImage(m_owner,
                           {0, m_textTop, m_width, m_textTop + m_linesThatFit * m_lineHeight}, dy);
-        // The line beside the uncovered strip may gain or lose its block separator, and the
-        // current line is drawn in place.
-        const int beside
-            = moved < 0 ? static_cast<int>(-moved) : m_linesThatFit - 1 - static_cast<int>(moved);
-        InvalidateLines(beside, beside);
+        // A block separator belongs to the line below it and is never drawn above the first
+        // line: the line that moves to the top loses its own, the line below a strip opened
+        // at the top may gain one. The current line is drawn in place.
+        const int changed = moved > 0 ? 0 : static_cast<int>(-moved);
+        InvalidateLines(changed, changed);
         const int current = RecordToVisibleLine(m_comparison->CurrentRow());
         if (current >= 0)
             InvalidateLines(current, current);

@@ -7,7 +7,12 @@
 #include "toolkit/memorydevicecontext.h"
 #include "toolkit/toolkit_test_application.h"
 #include "toolkit/window.h"
+#include "toolkit/window_widget.h"
 
+#include <QApplication>
+#include <QImage>
+#include <QScreen>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -23,6 +28,12 @@ constexpr int kHeight = 600;
 class OwnerWindow : public WINDOW
 {
 public:
+    int MessageHandler(unsigned message) override
+    {
+        if (message == kMsgSize && display != nullptr)
+            display->Resize(LowWord(m_lParam), HighWord(m_lParam));
+        return 1;
+    }
     void Paint(DEVICECONTEXT &dc) override
     {
         if (display != nullptr)
@@ -37,6 +48,34 @@ std::string Lines(int count, const std::string &stem = "line ")
     for (int i = 0; i < count; ++i)
         text += stem + std::to_string(i) + "\n";
     return text;
+}
+
+// A 24-bit BMP of one colour (0x00BBGGRR).
+void WriteBmp(const std::string &path, int width, int height, COLORREF colour)
+{
+    const int rowBytes = (width * 3 + 3) / 4 * 4;
+    std::string bytes(54 + static_cast<std::size_t>(rowBytes) * height, '\0');
+    const auto put = [&bytes](std::size_t at, std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + i] = static_cast<char>(value >> 8 * i);
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put(2, static_cast<std::uint32_t>(bytes.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, static_cast<std::uint32_t>(width), 4);
+    put(22, static_cast<std::uint32_t>(height), 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = 54 + static_cast<std::size_t>(y) * rowBytes + x * 3;
+            put(at, (colour >> 16) & 0xFF, 1);
+            put(at + 1, (colour >> 8) & 0xFF, 1);
+            put(at + 2, colour & 0xFF, 1);
+        }
+    WriteFile(path, bytes);
 }
 
 class DisplayTest : public ::testing::Test
@@ -262,6 +301,67 @@ TEST_F(DisplayTest, ScrollingStopsAtTheLastRowAndKeepsTextsInStep)
     textsMatchRows();
 }
 
+// Small scrolls move the window image and repaint only what they uncover: the screen must
+// still show what a full paint draws.
+TEST_F(DisplayTest, MovedImageMatchesAFullPaint)
+{
+    settings.compare.optionBits = 0;
+    settings.compare.marginLines = 2;
+    std::string left;
+    std::string right;
+    for (int i = 0; i < 300; ++i) {
+        left += "line " + std::to_string(i) + "\n";
+        if (i % 15 != 7)
+            right += (i % 15 == 0 ? "changed " : "line ") + std::to_string(i) + "\n";
+    }
+    ShowTexts(left, right);
+    owner.Show();
+    QApplication::processEvents();
+    QScreen *screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    // Counts the text-area pixels on screen that differ from a full paint.
+    const auto compare = [&](const char *step) {
+        QApplication::processEvents();
+        const QImage shown = screen->grabWindow(handle->winId()).toImage();
+        ASSERT_GE(shown.width(), display->Width()) << step;
+        const auto expected
+            = std::make_unique<MEMORYDEVICECONTEXT>(display->Width(), display->Height());
+        display->Paint(*expected);
+        int wrong = 0;
+        int firstWrongY = -1;
+        for (int y = display->TextTop(); y < display->TextBottom(); ++y) {
+            for (int x = 0; x < display->Width(); ++x) {
+                const QRgb pixel = shown.pixel(x, y);
+                const COLORREF colour = static_cast<COLORREF>(qRed(pixel))
+                                        | static_cast<COLORREF>(qGreen(pixel)) << 8
+                                        | static_cast<COLORREF>(qBlue(pixel)) << 16;
+                if (expected->Pixel(x, y) != colour && wrong++ == 0)
+                    firstWrongY = y;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << step << ", first at y = " << firstWrongY;
+    };
+    compare("start");
+    display->SetCurrentLine(0, -1);
+    for (int i = 0; i < 5; ++i) {
+        display->VerticalScroll(kSbLineDown, 0);
+        compare("line down");
+    }
+    display->ScrollByLines(3, false);
+    compare("three down");
+    display->VerticalScroll(kSbLineUp, 0);
+    compare("line up");
+    display->ScrollByLines(-2, false);
+    compare("two up");
+    display->SetCurrentLine(4, -1);
+    display->VerticalScroll(kSbPageDown, 0);
+    compare("page down");
+    for (int i = 0; i < 4; ++i) {
+        display->VerticalScroll(kSbLineUp, 0);
+        compare("line up with a current line");
+    }
+}
+
 TEST_F(DisplayTest, NextAndPreviousDifferenceWalkTheAreas)
 {
     std::string right;
@@ -394,6 +494,30 @@ TEST_F(DisplayTest, PaintedColours)
     dc = Frame();
     EXPECT_EQ(dc->Pixel(rightProbe, MidY(LineOf(-1, 3) >= 0 ? LineOf(-1, 3) : LineOf(3, 3))),
               0x123456u);
+}
+
+TEST_F(DisplayTest, ImagesAreCentredAndOnlyScaledDown)
+{
+    WriteBmp(dir / "small.bmp", 20, 10, 0x0000FF);
+    WriteBmp(dir / "large.bmp", 2000, 1000, 0xFF0000);
+    Show(dir / "small.bmp", dir / "large.bmp");
+    ASSERT_NE(display->SideImage(0), nullptr);
+    ASSERT_NE(display->SideImage(1), nullptr);
+    const auto dc = Frame();
+    const int sep = display->Separator();
+    const int middle = (display->TextTop() + display->TextBottom()) / 2;
+    const int leftCentre = (sep - 2) / 2;
+    // The small picture keeps its size in the middle of its pane.
+    EXPECT_EQ(dc->Pixel(leftCentre, middle), 0x0000FFu);
+    EXPECT_EQ(dc->Pixel(leftCentre - 12, middle), settings.normBackground);
+    EXPECT_EQ(dc->Pixel(leftCentre, middle - 7), settings.normBackground);
+    // The large one fills its pane's width, at half that height.
+    const int paneWidth = kWidth - (sep + 3);
+    EXPECT_EQ(dc->Pixel(sep + 3 + 2, middle), 0xFF0000u);
+    EXPECT_EQ(dc->Pixel(kWidth - 3, middle), 0xFF0000u);
+    EXPECT_EQ(dc->Pixel(sep + 3 + paneWidth / 2, middle - paneWidth / 4 + 3), 0xFF0000u);
+    EXPECT_EQ(dc->Pixel(sep + 3 + paneWidth / 2, middle - paneWidth / 4 - 3),
+              settings.normBackground);
 }
 
 TEST_F(DisplayTest, HeaderHitsAndColumnWidths)
