@@ -314,9 +314,12 @@ std::string DIFFWINDOW::LineText(std::int64_t row, int side)
 
 void DIFFWINDOW::Paint(DEVICECONTEXT &dc)
 {
-    FillVisibleLines(false);
-    dc.m_charWidth = m_charWidth;
     const Rect &clip = dc.m_clip;
+    // Widened columns change every listed text, also outside a partial repaint.
+    if (FillVisibleLines(false)
+        && (clip.left > 0 || clip.top > 0 || clip.right < m_width || clip.bottom < m_height))
+        m_owner.Invalidate();
+    dc.m_charWidth = m_charWidth;
     if (clip.top < m_textTop)
         PaintHeader(dc);
     PaintImages(dc);

@@ -153,12 +153,19 @@ std::int64_t DISPWINDOW::ShownDistance(std::int64_t from, std::int64_t to) const
     return distance;
 }
 
-// The row on the first visible line: the top row, or the first shown row after it.
+// The row on the first visible line: the top row, or the first shown row after it. Worked out
+// from the top row, which the main window may have moved since the lines were filled.
 std::int64_t DISPWINDOW::FirstShownRow() const
 {
-    if (!m_lines.empty() && m_lines.front().cell[0].row >= 0)
-        return m_lines.front().cell[0].row;
-    return m_comparison != nullptr ? std::max<std::int64_t>(m_comparison->TopRow(), 0) : 0;
+    if (m_comparison == nullptr || m_rowCount <= 0)
+        return 0;
+    const std::int64_t top = std::clamp<std::int64_t>(m_comparison->TopRow(), 0, m_lastRow);
+    if (!HidingMatches() || m_image)
+        return top;
+    for (std::int64_t row = top; row <= m_lastRow; ++row)
+        if (RowIsShown(row))
+            return row;
+    return top;
 }
 
 static std::uint8_t RowFlags(const COMPARISON &comparison, std::int64_t row)

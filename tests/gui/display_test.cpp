@@ -208,6 +208,17 @@ TEST_F(DisplayTest, HidingMatchesShowsEachDifferenceWithItsContext)
     EXPECT_EQ(dc->Pixel(display->Separator() - 10, top), rule);
     EXPECT_EQ(dc->Pixel(kWidth - 10, top), rule);
     EXPECT_NE(dc->Pixel(kWidth - 10, top - display->LineHeight()), rule);
+
+    // Scrolling counts shown rows only, also from a top row that is itself hidden.
+    display->ScrollByLines(static_cast<std::int64_t>(gapLine), false);
+    EXPECT_EQ(display->VisibleLineToRecord(0), rows[gapLine]);
+    display->VerticalScroll(kSbLineUp, 0);
+    EXPECT_EQ(display->VisibleLineToRecord(0), rows[gapLine - 1]);
+    EXPECT_EQ(display->VisibleLines()[0].cell[0].text,
+              "line " + std::to_string(list.Entry(rows[gapLine - 1])->left));
+    comparison->SetTopRow(0);
+    display->VerticalScroll(kSbLineDown, 0);
+    EXPECT_EQ(comparison->TopRow(), rows[1]);
 }
 
 TEST_F(DisplayTest, DirectoryListsHideEqualEntriesAndCompareContentsWhenAllAreShown)
@@ -238,6 +249,28 @@ TEST_F(DisplayTest, DirectoryListsHideEqualEntriesAndCompareContentsWhenAllAreSh
     // A line chosen in a list selects both sides.
     display->SetCurrentLine(0, -1);
     EXPECT_EQ(comparison->SelectedSides(), kSideBoth);
+}
+
+TEST_F(DisplayTest, NothingComparedIsSafeToUse)
+{
+    comparison = std::make_unique<COMPARISON>(settings.compare);
+    display = std::make_unique<DISPWINDOW>(comparison.get(), owner, settings);
+    owner.display = display.get();
+    display->Rebuild();
+    display->Resize(kWidth, kHeight);
+    EXPECT_EQ(display->RowCount(), -1);
+    for (int code : {kSbLineDown, kSbPageDown, kSbBottom, kSbThumbTrack, kSbNextDifference,
+                     kSbPreviousDifference})
+        display->VerticalScroll(code, 5);
+    display->HorizontalScroll(kSbLineEnd, 0);
+    display->SetCurrentLine(0, -1);
+    EXPECT_EQ(comparison->CurrentRow(), -1);
+    EXPECT_FALSE(display->Find("x", true, false));
+    EXPECT_EQ(display->VisibleLineToRecord(0), -1);
+    HeaderHit hit;
+    EXPECT_FALSE(display->HeaderHitTest(100, hit));
+    const auto dc = Frame();
+    EXPECT_EQ(dc->Pixel(100, display->TextTop() + 20), SysColor(SystemColour::kInactiveCaption));
 }
 
 TEST_F(DisplayTest, ChoosingALineInAFileSelectsTheLeftSide)
