@@ -55,6 +55,8 @@ void DISPWINDOW::CreateFonts()
 void DISPWINDOW::LayOut()
 {
     DIFFWINDOW::LayOut();
+    // The modes ask which row a line shows before the next paint fills the lines.
+    FillVisibleLines(false);
     UpdateScrollBars();
 }
 
@@ -379,6 +381,7 @@ void DISPWINDOW::SetCurrentLine(int visibleLine, int sides)
 {
     if (m_comparison == nullptr)
         return;
+    FillVisibleLines(false);
     const bool valid = visibleLine >= 0 && visibleLine < m_visibleLineCount;
     if (sides < 0) {
         sides = m_comparison->SelectedSides();

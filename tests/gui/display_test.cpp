@@ -110,7 +110,6 @@ protected:
         owner.display = display.get();
         display->Rebuild();
         display->Resize(kWidth, kHeight);
-        display->FillVisibleLines(false);
     }
     void ShowTexts(const std::string &left, const std::string &right)
     {
