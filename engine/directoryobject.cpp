@@ -12,11 +12,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <cwctype>
 #include <dirent.h>
+#include <fcntl.h>
 #include <langinfo.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
+#include <zlib.h>
 
 namespace {
 
@@ -326,12 +330,31 @@ std::int32_t DIRECTORYOBJECT::ListingDepth() const
 
 namespace {
 
+// What the walk keeps of a name it read: only what an entry or the descent needs, since a
+// folder of many entries holds all of them at once.
 struct FoundName
 {
     std::string name;
-    struct stat info;
-    bool folder;
+    std::uint64_t size = 0;
+    std::time_t modified = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool folder = false;
 };
+
+// The local time of a time stamp, packed. The walk sets the time zone once (tzset) before it
+// starts: localtime_r then keeps to it without looking at the zone file again for each entry.
+void PackLocalTimeInWalk(std::time_t when, std::uint32_t &date, std::uint32_t &time)
+{
+    std::tm local{};
+    if (localtime_r(&when, &local) == nullptr) {
+        date = 0; // a time the calendar cannot hold: no date
+        time = 0;
+        return;
+    }
+    date = PackDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    time = PackTime(local.tm_hour, local.tm_min, local.tm_sec);
+}
 
 // One walk over a directory tree. Keeps the folders on the current descent path so that a
 // symbolic link back up the tree is listed but never entered.
@@ -348,6 +371,8 @@ public:
     // listing under parent; 0, or -1 when a directory cannot be read or the user stops.
     int Run(const std::string &directory, int depth)
     {
+        // A changed TZ counts for this walk; every entry is then packed under the same zone.
+        tzset();
         struct stat top;
         if (stat(OpenName(directory).c_str(), &top) == 0)
             m_descent.emplace_back(top.st_dev, top.st_ino);
@@ -360,10 +385,10 @@ private:
         return directory.empty() ? std::string(1, NativeSeparator()) : directory;
     }
 
-    bool OnDescentPath(const struct stat &info) const
+    bool OnDescentPath(const FoundName &folder) const
     {
         return std::find(m_descent.begin(), m_descent.end(),
-                         std::make_pair(info.st_dev, info.st_ino))
+                         std::make_pair(folder.device, folder.inode))
                != m_descent.end();
     }
 
@@ -382,15 +407,23 @@ private:
                     result = -1;
                 break;
             }
-            std::string name = item->d_name;
-            if (name == "." || name == "..")
+            const char *name = item->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
                 continue;
-            FoundName entry{std::move(name), {}, false};
-            const std::string full = directory + NativeSeparator() + entry.name;
-            if (stat(full.c_str(), &entry.info) == 0)
-                entry.folder = S_ISDIR(entry.info.st_mode);
-            else if (lstat(full.c_str(), &entry.info) != 0)
+            // Relative to the open directory: the kernel does not walk the whole path again.
+            struct stat info;
+            bool folder = false;
+            if (fstatat(dirfd(handle), name, &info, 0) == 0)
+                folder = S_ISDIR(info.st_mode);
+            else if (fstatat(dirfd(handle), name, &info, AT_SYMLINK_NOFOLLOW) != 0)
                 continue; // gone since it was read
+            FoundName entry;
+            entry.name = name;
+            entry.size = static_cast<std::uint64_t>(info.st_size);
+            entry.modified = info.st_mtime;
+            entry.device = info.st_dev;
+            entry.inode = info.st_ino;
+            entry.folder = folder;
             found.push_back(std::move(entry));
         }
         closedir(handle);
@@ -405,9 +438,9 @@ private:
     {
         auto entry = std::make_unique<DirEntry>();
         entry->attributes = found.folder ? kAttrDirectory : 0;
-        PackLocalTime(found.info.st_mtime, entry->date, entry->time);
+        PackLocalTimeInWalk(found.modified, entry->date, entry->time);
         // A folder has no size of its own, so two folders never differ by one.
-        entry->size = found.folder ? 0 : static_cast<std::uint64_t>(found.info.st_size);
+        entry->size = found.folder ? 0 : found.size;
         entry->name = found.name;
         entry->parent = parent;
         if (found.folder)
@@ -439,9 +472,9 @@ private:
             const DirEntry *folder = Append(parent, item);
             if (StopRequested())
                 return -1;
-            if (depth <= 0 || OnDescentPath(item.info))
+            if (depth <= 0 || OnDescentPath(item))
                 continue;
-            m_descent.emplace_back(item.info.st_dev, item.info.st_ino);
+            m_descent.emplace_back(item.device, item.inode);
             const int result
                 = Enumerate(folder, directory + NativeSeparator() + item.name, depth - 1);
             m_descent.pop_back();
@@ -503,9 +536,15 @@ bool DIRECTORYOBJECT::ArrayNeedsRebuild(const DIRECTORYOBJECT *right, bool ignor
 
 void DIRECTORYOBJECT::PairWithoutCase()
 {
-    std::stable_sort(m_array.begin(), m_array.end(), [](const DirEntry *a, const DirEntry *b) {
-        return CompareEntries(*a, *b, kSortKeySecondPairing) < 0;
-    });
+    // The array's order only breaks ties of the sort that follows the pairing, and only an
+    // archive can hold two entries of the same kind, name and folder: two folders never tie,
+    // so their arrays need not be put in pairing order first.
+    const bool entriesUnique
+        = !m_archive && m_partner.object != nullptr && !m_partner.object->m_archive;
+    if (!entriesUnique)
+        std::stable_sort(m_array.begin(), m_array.end(), [](const DirEntry *a, const DirEntry *b) {
+            return CompareEntries(*a, *b, kSortKeySecondPairing) < 0;
+        });
     std::vector<DirEntry *> left;
     std::vector<DirEntry *> right;
     for (DirEntry *entry : m_array) {
@@ -515,8 +554,11 @@ void DIRECTORYOBJECT::PairWithoutCase()
         else if (group == kGroupUnpairedRight)
             right.push_back(entry);
     }
-    const auto mergeOrder
-        = [](const DirEntry *a, const DirEntry *b) { return CompareForMerge(*a, *b) < 0; };
+    // Names equal without regard to case keep the second pairing order among themselves.
+    const auto mergeOrder = [](const DirEntry *a, const DirEntry *b) {
+        const int order = CompareForMerge(*a, *b);
+        return order != 0 ? order < 0 : CompareEntries(*a, *b, kSortKeySecondPairing) < 0;
+    };
     std::stable_sort(left.begin(), left.end(), mergeOrder);
     std::stable_sort(right.begin(), right.end(), mergeOrder);
 
@@ -634,6 +676,11 @@ OpResult DIRECTORYOBJECT::CompareListings(const CompareOptions &options, DIFFLIS
     right.m_recordSource = RecordSource::Placed;
 
     const auto total = static_cast<std::int64_t>(left.m_array.size());
+    // Room for every row at once: grown step by step, the arrays would pass through copies
+    // up to twice their size, and a large listing would peak there.
+    left.m_leftRows.reserve(left.m_entries.size());
+    left.m_rightRows.reserve(right.m_entries.size());
+    list.Entries().reserve(left.m_array.size());
     for (std::int64_t i = 0; i < total; ++i) {
         DirEntry *element = left.m_array[static_cast<std::size_t>(i)];
         DirEntry *l = element->side == 1 ? nullptr : element;
@@ -675,13 +722,116 @@ OpResult DIRECTORYOBJECT::CompareListings(const CompareOptions &options, DIFFLIS
     return kOk;
 }
 
+std::string DIRECTORYOBJECT::PathOf(const DirEntry &entry) const
+{
+    std::string path = m_path.DirectoryText();
+    path += entry.Folder();
+    path += entry.name;
+    return path;
+}
+
+namespace {
+
+// One of the two files whose contents are compared.
+class ContentReader
+{
+public:
+    ContentReader() = default;
+    ContentReader(const ContentReader &) = delete;
+    ContentReader &operator=(const ContentReader &) = delete;
+    ~ContentReader()
+    {
+        if (m_descriptor >= 0)
+            close(m_descriptor);
+    }
+
+    // Only regular files are read: opening a pipe or a device could block or never end, so
+    // the file is opened without waiting and dropped unless regular.
+    bool Open(const std::string &path)
+    {
+        m_descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        struct stat info;
+        if (m_descriptor < 0 || fstat(m_descriptor, &info) != 0 || !S_ISREG(info.st_mode))
+            return false;
+        m_size = static_cast<std::uint64_t>(info.st_size);
+        return true;
+    }
+    [[nodiscard]] std::uint64_t Size() const { return m_size; }
+    void ReadSequentially() const
+    {
+        (void)posix_fadvise(m_descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    // Fills buffer with up to count bytes, fewer only at the end of the file; -1 on an error.
+    std::int64_t Read(unsigned char *buffer, std::size_t count)
+    {
+        std::size_t got = 0;
+        while (got < count) {
+            const ssize_t n = read(m_descriptor, buffer + got, count - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return -1;
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        return static_cast<std::int64_t>(got);
+    }
+
+private:
+    int m_descriptor = -1;
+    std::uint64_t m_size = 0;
+};
+
+// Files larger than this are announced to the system as read from start to end.
+constexpr std::uint64_t kSequentialReadFrom = 256 * 1024;
+
+} // namespace
+
+int DIRECTORYOBJECT::CompareFileContents(const std::string &leftPath, const std::string &rightPath,
+                                         std::uint32_t &crc)
+{
+    ContentReader left;
+    ContentReader right;
+    if (!left.Open(leftPath) || !right.Open(rightPath))
+        return kContentsUnreadable;
+    // Sizes that changed since the listing was read and differ now: the contents differ.
+    if (left.Size() != right.Size())
+        return kContentsDiffer;
+    if (left.Size() > kSequentialReadFrom) {
+        left.ReadSequentially();
+        right.ReadSequentially();
+    }
+    if (m_contentBuffer.empty())
+        m_contentBuffer.resize(2 * kContentBlock);
+    unsigned char *const mine = m_contentBuffer.data();
+    unsigned char *const theirs = mine + kContentBlock;
+    uLong sum = crc32(0L, Z_NULL, 0);
+    std::uint64_t leftToRead = left.Size();
+    // Both are read to the size seen when opened; a file that shrank meanwhile ends early.
+    while (leftToRead > 0) {
+        const auto want
+            = static_cast<std::size_t>(std::min<std::uint64_t>(leftToRead, kContentBlock));
+        const std::int64_t got = left.Read(mine, want);
+        const std::int64_t otherGot = right.Read(theirs, want);
+        if (got < 0 || otherGot < 0)
+            return kContentsUnreadable;
+        if (got != otherGot || std::memcmp(mine, theirs, static_cast<std::size_t>(got)) != 0)
+            return kContentsDiffer;
+        sum = crc32(sum, mine, static_cast<uInt>(got));
+        if (got < static_cast<std::int64_t>(want))
+            break;
+        leftToRead -= static_cast<std::uint64_t>(got);
+    }
+    crc = static_cast<std::uint32_t>(sum);
+    return kContentsSame;
+}
+
 bool DIRECTORYOBJECT::EnsureChecksum(DirEntry &entry, const DIRECTORYOBJECT &owner)
 {
     if (owner.m_archive || entry.checksumKnown)
         return true;
-    std::string path = owner.m_path.DirectoryText();
-    path += entry.Folder();
-    path += entry.name;
+    const std::string path = owner.PathOf(entry);
     // Only regular files are read: opening a pipe or a device could block or never end.
     struct stat info;
     if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -720,6 +870,19 @@ int DIRECTORYOBJECT::RowDiffers(std::int64_t leftRecord, std::int64_t rightRecor
         (dirOptions & kDirIgnoreSize) != 0, (dirOptions & kDirIgnoreCase) != 0);
     if (equal != 2)
         return equal == 1 ? 0 : 1;
+    if (!m_archive && !right.m_archive && !l->checksumKnown && !r->checksumKnown) {
+        // Two files on disk of the same size: their bytes are compared directly, up to the
+        // first block that differs. Two CRCs could match for different contents. Files found
+        // equal keep the CRC of their contents, so the answer is not read again.
+        std::uint32_t crc = 0;
+        if (CompareFileContents(PathOf(*l), right.PathOf(*r), crc) != kContentsSame)
+            return 1;
+        l->checksum = crc;
+        r->checksum = crc;
+        l->checksumKnown = true;
+        r->checksumKnown = true;
+        return 0;
+    }
     const bool leftKnown = EnsureChecksum(*l, *this);
     const bool rightKnown = EnsureChecksum(*r, right);
     return leftKnown && rightKnown && l->checksum == r->checksum ? 0 : 1;

@@ -23,19 +23,20 @@ class STATUS_IO;
 // One file or folder of a listing. The listing owns its entries; every pointer here is a
 // non-owning link to another entry of this listing (parent) or of the other side's listing
 // (counterpart).
+// The fields are ordered so that no padding is left: a listing holds one per file.
 struct DirEntry
 {
     DirEntry *counterpart = nullptr;  // the paired entry of the other side
-    std::uint16_t side = 0;           // 0 left, 1 right (set while pairing)
+    std::uint8_t side = 0;            // 0 left, 1 right (set while pairing)
+    bool checksumKnown = false;       // archive entries carry the stored CRC from the start
     std::uint16_t attributes = 0;     // kAttrDirectory for a folder, else 0
     std::uint32_t time = 0;           // packed time
     std::uint32_t date = 0;           // packed date
+    std::uint32_t checksum = 0;       // CRC-32 of the contents, valid when checksumKnown
     std::uint64_t size = 0;           // bytes; 0 for a folder
     std::string name;                 // the entry's own name
     const DirEntry *parent = nullptr; // the folder holding this entry; null at the top
     std::string relativePath;         // folders only: parent's relative path, name, separator
-    std::uint32_t checksum = 0;       // CRC-32 of the contents, valid when checksumKnown
-    bool checksumKnown = false;       // archive entries carry the stored CRC from the start
 
     [[nodiscard]] bool IsFolder() const { return (attributes & kAttrDirectory) != 0; }
     // The text from the last '.' of the name, or empty.
@@ -124,6 +125,9 @@ public:
     [[nodiscard]] bool IsListing2() const override { return true; }
     [[nodiscard]] std::span<ColumnDescriptor> ColumnDescriptors(int column, int sortMode) override;
 
+    // Bytes read from each file at a time when RowDiffers compares two files' contents.
+    static constexpr std::size_t kContentBlock = 64 * 1024;
+
     static constexpr int kColumns = 5;
     static constexpr int kColumnName = 0;
     static constexpr int kColumnExt = 1;
@@ -158,6 +162,15 @@ private:
     // Makes the entry's CRC known (owner is the listing it belongs to); false when the file
     // cannot be read.
     static bool EnsureChecksum(DirEntry &entry, const DIRECTORYOBJECT &owner);
+    // The path of one of this listing's entries on disk.
+    [[nodiscard]] std::string PathOf(const DirEntry &entry) const;
+    // Compares two regular files byte by byte, stopping at the first block that differs; crc
+    // gets the CRC-32 of the contents when they are the same.
+    static constexpr int kContentsSame = 0;
+    static constexpr int kContentsDiffer = 1;
+    static constexpr int kContentsUnreadable = 2;
+    [[nodiscard]] int CompareFileContents(const std::string &leftPath, const std::string &rightPath,
+                                          std::uint32_t &crc);
 
     const CompareOptions &m_options;
     PATHNAME m_path;
@@ -184,4 +197,5 @@ private:
     std::vector<DirEntry *> m_rightRows;
 
     std::array<ColumnDescriptor, kColumns + 1> m_columns;
+    std::vector<unsigned char> m_contentBuffer; // both files' blocks, allocated on first use
 };

@@ -521,6 +521,20 @@ TEST(DirectoryCompare, IgnoreCasePairsWithinTheSameFolderOnly)
               (Strings{"a/|a/", "b/|b/", "Sub/|sub/", "-|b/X.TXT*", "a/x.txt|-*", "Sub/y|sub/Y"}));
 }
 
+TEST(DirectoryCompare, IgnoreCasePairsTheFirstOfNamesEqualWithoutCaseInByteOrder)
+{
+    TempDir left;
+    TempDir right;
+    for (const char *name : {"a.txt", "A.txt", "b", "B"})
+        WriteFile(left / name, "1");
+    for (const char *name : {"A.TXT", "b", "x"})
+        WriteFile(right / name, "1");
+
+    Comparison comparison(Options(kDirIgnoreDate | kDirIgnoreTime | kDirIgnoreCase));
+    ASSERT_EQ(comparison.Run(left.Path(), right.Path()), kOk);
+    EXPECT_EQ(comparison.RowTexts(), (Strings{"A.txt|A.TXT", "a.txt|-*", "B|-*", "b|b", "-|x*"}));
+}
+
 TEST(DirectoryCompare, FolderAndFileOfOneNameNeverPair)
 {
     TempDir left;
