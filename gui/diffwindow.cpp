@@ -26,6 +26,9 @@ static constexpr int kNumberCellPadding = 10;
 static constexpr int kTextIndent = 2;
 static constexpr int kFallbackDigitWidth = 5;
 static constexpr COLORREF kBlack = 0x000000;
+// How far the character comparison refines a changed line: less for listed entries.
+static constexpr int kRefinementLimit = 3;
+static constexpr int kContainerRefinementLimit = 2;
 
 static constexpr std::uint8_t kDisplayMaskShown = kEntryDiffers | kEntryShown;
 
@@ -283,6 +286,7 @@ void DIFFWINDOW::FillPass(bool fullRefresh)
                 cell.text.clear();
                 cell.segments.clear();
                 cell.startState = 0;
+                cell.segmentsTried = false;
                 BASEITEM *object = side == 0 ? left : right;
                 if (object != nullptr && line >= 0)
                     if (std::unique_ptr<STRING> text = object->RecordText(line))
@@ -475,11 +479,25 @@ void DIFFWINDOW::PaintImages(DEVICECONTEXT &dc)
     }
 }
 
+void DIFFWINDOW::ComputeInlineSegments(VisibleCell & /*left*/, VisibleCell & /*right*/,
+                                       int /*refinementLimit*/)
+{
+}
+
 void DIFFWINDOW::PaintLine(DEVICECONTEXT &dc, int index, int y)
 {
-    const VisibleLine &line = m_lines[static_cast<std::size_t>(index)];
+    VisibleLine &line = m_lines[static_cast<std::size_t>(index)];
     const bool split = m_comparison->SingleSideView() == kSideNone;
     int shift[2] = {0, 0};
+
+    // Inline segments are worked out once per row shown in the cells.
+    if ((line.cell[0].flags & kEntryDiffers) != 0 && InlineApplies() && line.cell[0].line >= 0
+        && line.cell[1].line >= 0 && !line.cell[0].segmentsTried) {
+        line.cell[0].segmentsTried = true;
+        line.cell[1].segmentsTried = true;
+        ComputeInlineSegments(line.cell[0], line.cell[1],
+                              m_container ? kContainerRefinementLimit : kRefinementLimit);
+    }
 
     // Cells first: the block separators are drawn over their top edge.
     for (int side = 0; side < 2; ++side) {
@@ -563,21 +581,60 @@ void DIFFWINDOW::PaintCell(DEVICECONTEXT &dc, int index, int side, int y, int te
         textLeft = cellRight;
     }
 
-    // Inline segments plug in here: a cell with segments draws its runs by their own colours.
-    std::pair<COLORREF, COLORREF> colours = normal;
-    if (isModified) {
-        colours = modified;
-    } else if ((cell.flags & kEntryDiffers) != 0) {
-        const bool inlineApplies = (m_settings.compare.optionBits & kOptInlineDifferences) != 0
-                                   && (!m_container || BothSidesListings());
-        colours = inlineApplies ? inlined : differs;
-    }
     const STRING shown = FormatNumberedLine(-1, 0, m_settings.compare.tabSize, &cell.text,
                                             static_cast<std::size_t>(m_horizontalOffset));
+    const int textX = textLeft + kTextIndent;
+    const int textY = y + 1 + textShift;
+    if (!cell.segments.empty()) {
+        // Each run gets its own rectangle, one character cell a character, into which the
+        // whole text is drawn; the run holding the first shown character decides its colours.
+        std::size_t next = 0;
+        int state = cell.startState != 0 ? 1 : 0;
+        while (next < cell.segments.size() && cell.segments[next] != kSegmentEnd
+               && cell.segments[next] <= m_horizontalOffset) {
+            state ^= 1;
+            ++next;
+        }
+        int runLeft = textLeft;
+        for (;;) {
+            const std::int32_t end
+                = next < cell.segments.size() ? cell.segments[next] : kSegmentEnd;
+            const std::int64_t endX
+                = textX + static_cast<std::int64_t>(end - m_horizontalOffset) * m_charWidth;
+            const int runRight
+                = end == kSegmentEnd || endX >= right ? right : static_cast<int>(endX);
+            const COLORREF background = isModified   ? modified.second
+                                        : state == 0 ? differs.second
+                                                     : inlined.second;
+            const COLORREF foreground = state != 0   ? inlined.first
+                                        : isModified ? modified.first
+                                                     : differs.first;
+            dc.SetTextColor(foreground);
+            dc.SetBkColor(background);
+            dc.TextOut(textX, textY, {runLeft, y + textShift, runRight, bottom}, shown.c_str());
+            if (runRight >= right)
+                break;
+            runLeft = runRight;
+            state ^= 1;
+            ++next;
+        }
+        return;
+    }
+
+    std::pair<COLORREF, COLORREF> colours = normal;
+    if (isModified)
+        colours = modified;
+    else if ((cell.flags & kEntryDiffers) != 0)
+        colours = InlineApplies() ? inlined : differs;
     dc.SetTextColor(colours.first);
     dc.SetBkColor(colours.second);
-    dc.TextOut(textLeft + kTextIndent, y + 1 + textShift, {textLeft, y + textShift, right, bottom},
-               shown.c_str());
+    dc.TextOut(textX, textY, {textLeft, y + textShift, right, bottom}, shown.c_str());
+}
+
+bool DIFFWINDOW::InlineApplies() const
+{
+    return (m_settings.compare.optionBits & kOptInlineDifferences) != 0
+           && (!m_container || BothSidesListings());
 }
 
 bool DIFFWINDOW::BothSidesListings() const

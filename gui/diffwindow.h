@@ -42,7 +42,8 @@ struct VisibleCell
     std::string text;
     // Inline segments: switch positions ended by kSegmentEnd; empty until computed.
     std::vector<std::int32_t> segments;
-    std::int16_t startState = 0;
+    std::int16_t startState = 0; // 0: the text starts equal, 1: different
+    bool segmentsTried = false;
 };
 
 struct VisibleLine
@@ -119,6 +120,12 @@ public:
     [[nodiscard]] bool RowIsShown(std::int64_t row) const;
 
 protected:
+    // Where the character comparison plugs in: fills both cells' segment lists (positions in
+    // the tab-expanded text) and start states for a changed row with a line on each side.
+    // Asked once per row shown in the cells; leaving the lists empty draws the row whole.
+    virtual void ComputeInlineSegments(VisibleCell &left, VisibleCell &right, int refinementLimit);
+    // Whether a changed row takes the inline colours.
+    [[nodiscard]] bool InlineApplies() const;
     // The flags a row is displayed with, and the row's entry (null beyond the rows).
     [[nodiscard]] const DiffEntry *Entry(std::int64_t row) const;
     [[nodiscard]] std::uint8_t DisplayedFlags(const DiffEntry &entry) const;

@@ -50,6 +50,23 @@ std::string Lines(int count, const std::string &stem = "line ")
     return text;
 }
 
+// Stands in for the character comparison: characters 2 and 3 differ on both sides.
+class SegmentedDisplay : public DISPWINDOW
+{
+public:
+    using DISPWINDOW::DISPWINDOW;
+    int asked = 0;
+
+protected:
+    void ComputeInlineSegments(VisibleCell &left, VisibleCell &right, int limit) override
+    {
+        ++asked;
+        EXPECT_EQ(limit, 3);
+        for (VisibleCell *cell : {&left, &right})
+            cell->segments = {2, 4, kSegmentEnd};
+    }
+};
+
 // A 24-bit BMP of one colour (0x00BBGGRR).
 void WriteBmp(const std::string &path, int width, int height, COLORREF colour)
 {
@@ -550,6 +567,36 @@ TEST_F(DisplayTest, ImagesAreCentredAndOnlyScaledDown)
     EXPECT_EQ(dc->Pixel(sep + 3 + paneWidth / 2, middle - paneWidth / 4 + 3), 0xFF0000u);
     EXPECT_EQ(dc->Pixel(sep + 3 + paneWidth / 2, middle - paneWidth / 4 - 3),
               settings.normBackground);
+}
+
+TEST_F(DisplayTest, InlineSegmentsColourTheirRuns)
+{
+    settings.compare.optionBits |= kOptInlineDifferences;
+    settings.inlineBackground = 0x123456;
+    ShowTexts("abcdefgh\n", "abXYefgh\n");
+    auto segmented = std::make_unique<SegmentedDisplay>(comparison.get(), owner, settings);
+    SegmentedDisplay &shown = *segmented;
+    display = std::move(segmented);
+    owner.display = display.get();
+    display->Resize(kWidth, kHeight);
+    ASSERT_EQ(LineOf(0, 0), 0);
+    // Probed on the line's last pixel row, below the letters.
+    const int y = display->TextTop() + display->LineHeight() - 1;
+    const int cw = display->CharWidth();
+    const int textX = display->Separator() + 3 + 2;
+    auto dc = Frame();
+    EXPECT_EQ(shown.asked, 1);
+    EXPECT_EQ(dc->Pixel(textX + cw / 2, y), settings.diffBackground);
+    EXPECT_EQ(dc->Pixel(textX + 2 * cw + cw / 2, y), 0x123456u);
+    EXPECT_EQ(dc->Pixel(textX + 3 * cw + cw / 2, y), 0x123456u);
+    EXPECT_EQ(dc->Pixel(textX + 4 * cw + cw / 2, y), settings.diffBackground);
+    EXPECT_EQ(dc->Pixel(kWidth - 3, y), settings.diffBackground);
+    // From the third character on, the first run shown is a different one.
+    display->SetHorizontalOffset(3);
+    dc = Frame();
+    EXPECT_EQ(dc->Pixel(textX - 1, y), 0x123456u);
+    EXPECT_EQ(dc->Pixel(textX + cw + cw / 2, y), settings.diffBackground);
+    EXPECT_EQ(shown.asked, 1); // kept with the cells
 }
 
 TEST_F(DisplayTest, HeaderHitsAndColumnWidths)
