@@ -567,16 +567,17 @@ void DIFFWINDOW::PaintCell(DEVICECONTEXT &dc, int index, int side, int y, int te
         const int cellRight = std::min(left + NumberCellWidth(), right);
         const STRING label = FormatLineLabel(isModified, m_lineNumberWidth, cell.line);
         const Rect button{left, y + textShift, cellRight - 1, bottom - 1};
-        // The number is right-aligned in its cell.
+        // A raised button (flat when selected) with the label right-aligned against its
+        // inner edge: the number and its mark fill the cell.
+        if (!selected)
+            dc.DrawHeaderButton(button, "", 0);
+        const Rect inside
+            = selected ? Rect{button.left, button.top, cellRight, bottom}
+                       : Rect{button.left + 1, button.top + 1, button.right - 1, button.bottom - 1};
+        dc.SetBkColor(SysColor(SystemColour::kButtonFace));
+        dc.SetTextColor(SysColor(SystemColour::kWindowText));
         dc.SetTextAlign(kTextAlignRight);
-        if (selected) {
-            dc.SetBkColor(SysColor(SystemColour::kButtonFace));
-            dc.SetTextColor(SysColor(SystemColour::kWindowText));
-            dc.TextOut(button.right - 3, button.top + 1,
-                       {button.left, button.top, cellRight, bottom}, label.c_str());
-        } else {
-            dc.DrawHeaderButton(button, label.c_str(), kButtonRightAligned);
-        }
+        dc.TextOut(inside.right, button.top + 1, inside, label.c_str());
         dc.SetTextAlign(kTextAlignLeft);
         textLeft = cellRight;
     }
