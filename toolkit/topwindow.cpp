@@ -39,7 +39,20 @@ public:
         m_menuBar = bar;
     }
     [[nodiscard]] QMenuBar *MenuBar() const { return m_menuBar; }
+    // The desktop frames a shown window when it likes: the first time its decorations are
+    // known, the frame shrinks so that decorations included it has the size asked for.
+    void FitOuterSize()
+    {
+        if (m_fitted || !isVisible() || isMaximized() || isMinimized())
+            return;
+        const QSize decorations = frameGeometry().size() - geometry().size();
+        if (decorations.width() <= 0 && decorations.height() <= 0)
+            return;
+        m_fitted = true;
+        resize(m_outerSize - decorations);
+    }
     QSize m_outerSize; // asked for, decorations included
+    bool m_fitted = false;
 
 protected:
     bool event(QEvent *e) override
@@ -60,10 +73,14 @@ protected:
             }
             return true;
         case QEvent::Move:
+            FitOuterSize();
             if (m_client != nullptr) {
                 const QPoint corner = m_client->mapToGlobal(QPoint(0, 0));
                 WindowProcedure(m_client, kMsgMove, 0, MakeParam(corner.x(), corner.y()));
             }
+            break;
+        case QEvent::Resize:
+            FitOuterSize();
             break;
         case QEvent::WindowStateChange:
             if (m_client != nullptr) {
@@ -125,9 +142,7 @@ void ShowTopLevelWindow(WindowHandle window, bool maximized)
     else
         frame->show();
     window->setFocus(Qt::ActiveWindowFocusReason);
-    const QSize decorations = frame->frameGeometry().size() - frame->geometry().size();
-    if (!maximized && !decorations.isEmpty())
-        frame->resize(frame->m_outerSize - decorations);
+    frame->FitOuterSize();
 }
 
 static void Unbind(WindowHandle window)

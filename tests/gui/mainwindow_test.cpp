@@ -372,3 +372,35 @@ TEST_F(MainWindowTest, CloseCommandEmptiesTheStackAndTheModes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, SwapSidesNeedsRowsAndExchangesTheHistories)
+{
+    Command(kCmdSwapSides);
+    EXPECT_EQ(settings->leftHistory.Entry(1), "");
+
+    WriteFile(Path("one.txt"), "a\n");
+    WriteFile(Path("two.txt"), "b\n");
+    Compare(Path("one.txt"), Path("two.txt"));
+    Command(kCmdSwapSides);
+    EXPECT_EQ(window->Top().Left().Text(), Path("two.txt"));
+    EXPECT_EQ(window->Top().Right().Text(), Path("one.txt"));
+    EXPECT_EQ(settings->leftHistory.Entry(1), Path("two.txt"));
+    EXPECT_EQ(settings->rightHistory.Entry(1), Path("one.txt"));
+    // Each list keeps its own name, so the exchange is what gets stored.
+    EXPECT_EQ(settings->leftHistory.Name(), "Left");
+}
+
+TEST_F(MainWindowTest, HidingMatchingAreasBacksUpFromAnEmptyTail)
+{
+    WriteFile(Path("one.txt"), NumberedLines(100));
+    WriteFile(Path("two.txt"), NumberedLines(100, {20}));
+    Compare(Path("one.txt"), Path("two.txt"));
+    window->Top().SetTopRow(90);
+    Command(kCmdHideMatching);
+    // Line 20 differs: with three lines of context the last row shown is row 22.
+    EXPECT_EQ(TopRow(), 22);
+}
+
+} // namespace

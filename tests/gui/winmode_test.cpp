@@ -186,20 +186,25 @@ TEST_F(ModeTest, DoubleClickInAFilePairTogglesMatchingAreasKeepingTheLine)
     Click(kMsgLButtonDown, OnLine(2, kSideRight));
     EXPECT_EQ(window.Top().SelectedSides(), kSideRight);
 
-    const std::int64_t row = window.Display()->VisibleLineToRecord(3);
-    ASSERT_GE(row, 0);
-    Click(kMsgLButtonDblClk, OnLine(3, kSideLeft));
+    // Line 30 differs; with matching areas hidden rows 26 to 32 remain. Row 28 is clicked on
+    // the fifth line of the screen and stays current through both toggles.
+    window.Display()->ScrollByLines(24, false);
+    ASSERT_EQ(window.Display()->VisibleLineToRecord(4), 28);
+    Click(kMsgLButtonDblClk, OnLine(4, kSideLeft));
     EXPECT_EQ(settings.compare.optionBits & kOptShowAll, 0u);
     EXPECT_TRUE(view->IsItemChecked(kCmdHideMatching));
-    EXPECT_EQ(window.Top().CurrentRow(), row);
+    EXPECT_EQ(window.Top().CurrentRow(), 28);
     EXPECT_EQ(window.Top().SelectedSides(), kSideLeft);
+    window.Display()->FillVisibleLines(false);
+    EXPECT_EQ(window.Display()->RecordToVisibleLine(28), 2); // only two shown rows above it
 
-    // Enter on the current line toggles back.
+    // Enter on the current line toggles back, keeping it on its screen line.
     Key(kVkReturn);
     EXPECT_NE(settings.compare.optionBits & kOptShowAll, 0u);
     EXPECT_FALSE(view->IsItemChecked(kCmdHideMatching));
-    EXPECT_EQ(window.Top().CurrentRow(), row);
-    EXPECT_EQ(window.Display()->RecordToVisibleLine(row), 3);
+    EXPECT_EQ(window.Top().CurrentRow(), 28);
+    window.Display()->FillVisibleLines(false);
+    EXPECT_EQ(window.Display()->RecordToVisibleLine(28), 2);
 }
 
 } // namespace
