@@ -4,6 +4,7 @@
 #include "core/status_io.h"
 #include "engine/baseitem.h"
 #include "engine/comparison.h"
+#include "engine/directoryobject.h"
 #include "gui/dispmode.h"
 #include "gui/dispwindow.h"
 #include "gui/settings.h"
@@ -450,6 +451,9 @@ int MAINWINDOW::Command()
     case kCmdLineNumbers:
         ToggleOption(kOptLineNumbers);
         break;
+    case kCmdBinaryComparison:
+        BinaryComparison();
+        break;
     case kCmdInlineDifferences:
         ToggleOption(kOptInlineDifferences);
         break;
@@ -828,4 +832,29 @@ int MAINWINDOW::CompareAgain()
     }
     RebuildDisplay();
     return result != kOk ? -1 : 0;
+}
+
+int MAINWINDOW::BinaryComparison()
+{
+    COMPARISON &top = Top();
+    auto *left = dynamic_cast<DIRECTORYOBJECT *>(top.Left().Object());
+    const BASEITEM *right = top.Right().Object();
+    if (left == nullptr || right == nullptr || !left->IsListing() || !right->IsListing())
+        return 0;
+    BusyScope busy(*this);
+    PumpingStatus status;
+    DIFFLIST &rows = top.Result();
+    const std::int64_t count = rows.Count();
+    for (std::int64_t row = 0; row < count; ++row) {
+        DiffEntry &entry = *rows.Entry(row);
+        // A pair already marked keeps its mark; an entry on one side only needs no reading.
+        if (entry.left >= 0 && entry.right >= 0 && (entry.flags & kEntryDiffers) == 0
+            && left->RowDiffers(entry.left, entry.right, m_settings.compare) != 0)
+            entry.flags |= kEntryDiffers;
+        if (status.ShowProgress(count, row + 1) != 0 || status.CheckCancel() != 0)
+            return -1;
+    }
+    if (m_display)
+        m_display->InvalidateTextCache();
+    return 0;
 }

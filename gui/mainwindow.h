@@ -172,6 +172,8 @@ private:
     void SetSingleSideView(std::uint16_t view);
     void SwapSides();
     int CompareAgain();
+    // Marks every listed pair whose contents differ; -1 when cancelled.
+    int BinaryComparison();
 
     SETTINGS &m_settings;
     std::string m_caption;

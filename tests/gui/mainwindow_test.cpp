@@ -392,6 +392,24 @@ TEST_F(MainWindowTest, SwapSidesNeedsRowsAndExchangesTheHistories)
     EXPECT_EQ(settings->leftHistory.Name(), "Left");
 }
 
+TEST_F(MainWindowTest, BinaryComparisonMarksPairsThatDifferOnlyInContents)
+{
+    MakeTrees();
+    WriteFile(Path("right/b.txt"), "B\n"); // same size and time as the left one
+    Touch(Path("right/b.txt"));
+    settings->compare.optionBits &= ~kOptShowAll; // no comparing of contents while painting
+    Compare(Path("left"), Path("right"));
+    const std::int64_t rowB = RowNamed("b.txt");
+    const std::int64_t rowD = RowNamed("d.txt");
+    ASSERT_EQ(window->Top().Result().Entry(rowB)->flags & kEntryDiffers, 0);
+
+    QKeyEvent ctrlB(QEvent::KeyPress, Qt::Key_B, Qt::ControlModifier);
+    QApplication::sendEvent(window->m_hWnd, &ctrlB);
+    EXPECT_NE(window->Top().Result().Entry(rowB)->flags & kEntryDiffers, 0);
+    EXPECT_EQ(window->Top().Result().Entry(rowD)->flags & kEntryDiffers, 0);
+    EXPECT_NE(window->Top().Result().Entry(RowNamed("a.txt"))->flags & kEntryDiffers, 0);
+}
+
 TEST_F(MainWindowTest, HidingMatchingAreasBacksUpFromAnEmptyTail)
 {
     WriteFile(Path("one.txt"), NumberedLines(100));
