@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 namespace {
@@ -74,9 +75,26 @@ bool AnyMarked(const std::uint64_t *bits, std::size_t from, std::size_t to)
 
 } // namespace
 
+namespace {
+
+// The side loaded last: a second side loaded from the same bytes (comparing a file with a
+// copy of itself) copies its records instead of splitting the lines again. Cleared when that
+// side goes away or loads anew.
+DIFFFILE *g_lastLoaded = nullptr;
+std::uint64_t g_loadCount = 0;
+
+// Bytes read at a time from each file when comparing two files' bytes.
+constexpr std::size_t kCompareBlockSize = 256 * 1024;
+
+} // namespace
+
 DIFFFILE::DIFFFILE() = default;
 
-DIFFFILE::~DIFFFILE() = default;
+DIFFFILE::~DIFFFILE()
+{
+    if (g_lastLoaded == this)
+        g_lastLoaded = nullptr;
+}
 
 OpResult DIFFFILE::Reopen()
 {
@@ -129,6 +147,10 @@ std::span<ColumnDescriptor> DIFFFILE::ColumnDescriptors(int /*column*/, int /*so
 
 std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options, STATUS_IO *status)
 {
+    if (g_lastLoaded == this)
+        g_lastLoaded = nullptr;
+    m_loadSerial = ++g_loadCount;
+    m_twin = nullptr;
     ClearRecords();
     m_options = options.optionBits;
     m_tabSize = options.tabSize;
@@ -149,11 +171,42 @@ std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options
     // The reader now stands nowhere in particular: the first text request positions it.
     m_file.SetRecordNumber(-1);
 
-    std::int32_t result = ScanLines(static_cast<std::int64_t>(snapshot->size), status);
-    if (result != 0)
-        return result;
+    if (g_lastLoaded == nullptr || !TakeRecordsOfTwin(*g_lastLoaded)) {
+        // Comparing the bytes may have moved the file: the split reads from its start.
+        (void)m_file.Seek(0, 0);
+        m_file.SetRecordNumber(-1);
+        std::int32_t result = ScanLines(static_cast<std::int64_t>(snapshot->size), status);
+        if (result != 0)
+            return result;
+    }
     WriteCaption();
+    g_lastLoaded = this;
     return 0;
+}
+
+bool DIFFFILE::TakeRecordsOfTwin(DIFFFILE &other)
+{
+    // Only plain text sides: a derived side may load differently or keep records otherwise.
+    if (typeid(*this) != typeid(DIFFFILE) || typeid(other) != typeid(DIFFFILE) || &other == this)
+        return false;
+    if (!other.m_hashesPending || other.m_options != m_options || other.m_tabSize != m_tabSize
+        || other.RecordCount() > m_recordLimit)
+        return false;
+    // Records matched since their load carry a partner instead of their pending state.
+    if (std::any_of(other.m_records.begin(), other.m_records.end(),
+                    [](const LineRecord &record) { return record.IsMatched(); }))
+        return false;
+    const FileSnapshot *mine = m_file.HeldSnapshot();
+    const FileSnapshot *theirs = other.m_file.HeldSnapshot();
+    if (mine == nullptr || theirs == nullptr || mine->size != theirs->size || !SameBytesAs(other))
+        return false;
+    m_records = other.m_records;
+    m_widestLine = other.m_widestLine;
+    m_lineEndKinds = other.m_lineEndKinds;
+    m_hashesPending = true;
+    m_twin = &other;
+    m_twinLoad = other.m_loadSerial;
+    return true;
 }
 
 // While hashes are pending, a record's link says whether its text is plain (no tab, no byte
@@ -524,9 +577,22 @@ void DIFFFILE::HashPendingRecords()
         windowCount = keep + static_cast<std::size_t>(got);
     };
 
+    const bool bytesAsTheyAre = hasher.HashesBytesAsTheyAre();
     for (LineRecord &record : m_records) {
         const bool plain = record.link == kPendingPlain;
         const bool lengthKnown = record.hash != kLengthUnknown;
+        if (plain && lengthKnown && bytesAsTheyAre && record.offset >= windowStart
+            && record.offset + std::int64_t{record.hash}
+                   <= windowStart + static_cast<std::int64_t>(windowCount)) {
+            // The common line, whole in the window: its bytes are its hash, and its width was
+            // measured when loading.
+            std::uint16_t h16 = 0xFFFF;
+            std::uint32_t h32 = 0xFFFFFFFF;
+            AddBytesToHashes(h16, h32, buffer + (record.offset - windowStart), record.hash);
+            record.link = UnmatchedLink(h16);
+            record.hash = h32;
+            continue;
+        }
         std::int64_t left = lengthKnown ? std::int64_t{record.hash} : INT64_MAX;
         std::int64_t at = record.offset;
         hasher.Begin();
@@ -581,6 +647,12 @@ bool DIFFFILE::HasSameLinesAs(DIFFITEM &otherItem)
     const FileSnapshot *theirs = other->m_file.HeldSnapshot();
     if (mine == nullptr || theirs == nullptr || mine->size != theirs->size)
         return false;
+    // One side copied the other's records after comparing the bytes: unless a file changed
+    // since, they need not be read again.
+    const bool twins = (m_twin == other && m_twinLoad == other->m_loadSerial)
+                       || (other->m_twin == this && other->m_twinLoad == m_loadSerial);
+    if (twins)
+        return m_file.ChangedOnDisk() == 0 && other->m_file.ChangedOnDisk() == 0;
     return SameBytesAs(*other);
 }
 
@@ -595,7 +667,7 @@ bool DIFFFILE::SameBytesAs(DIFFFILE &other)
         side->m_file.SetRecordNumber(-1); // the reads below move the file
     }
     const std::int64_t size = static_cast<std::int64_t>(m_file.HeldSnapshot()->size);
-    const std::size_t blockSize = m_loadBlockSize;
+    const std::size_t blockSize = kCompareBlockSize;
     std::vector<unsigned char> mine(blockSize);
     std::vector<unsigned char> theirs(blockSize);
     std::int64_t offset = 0;

@@ -76,4 +76,13 @@ private:
                                                LineHasher &measurer, std::int64_t total,
                                                STATUS_IO *status, std::size_t &at, bool &crPending);
     [[nodiscard]] bool SameBytesAs(DIFFFILE &other);
+    // After this side's file was opened by Load: when other was loaded from a file of the same
+    // bytes under the same options and its records are untouched since, takes a copy of them
+    // instead of splitting the lines again.
+    [[nodiscard]] bool TakeRecordsOfTwin(DIFFFILE &other);
+
+    std::uint64_t m_loadSerial = 0; // tells the loads of all sides apart
+    // The side whose records this one copied, and that side's load then.
+    const DIFFFILE *m_twin = nullptr;
+    std::uint64_t m_twinLoad = 0;
 };

@@ -59,6 +59,19 @@ constexpr auto kCrc16Tables = MakeSlicingTables<std::uint16_t, kCrc16Polynomial>
 static_assert(kCrc32Tables[0][1] == 0x77073096);
 static_assert(kCrc16Tables[0][1] == 0x1189);
 
+// The last four bytes of an eight-byte step index both CRCs' tables with the same byte (only
+// the first four meet the registers): one look-up gives both, CRC-32 low, CRC-16 high.
+constexpr std::array<std::array<std::uint64_t, 256>, 4> MakeJointTables()
+{
+    std::array<std::array<std::uint64_t, 256>, 4> tables{};
+    for (std::size_t slice = 0; slice < 4; ++slice)
+        for (std::size_t byte = 0; byte < 256; ++byte)
+            tables[slice][byte]
+                = kCrc32Tables[slice][byte] | std::uint64_t{kCrc16Tables[slice][byte]} << 32;
+    return tables;
+}
+constexpr auto kJointTables = MakeJointTables();
+
 constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
@@ -283,16 +296,17 @@ void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned cha
     std::uint32_t b = h16;
     const auto &t32 = kCrc32Tables;
     const auto &t16 = kCrc16Tables;
+    const auto &joint = kJointTables;
     for (; n >= 8; n -= 8, p += 8) {
         std::uint64_t word = LoadWord(p);
         std::uint64_t x = word ^ a;
         std::uint64_t y = word ^ b;
+        const std::uint64_t high = joint[3][(word >> 32) & 0xFF] ^ joint[2][(word >> 40) & 0xFF]
+                                   ^ joint[1][(word >> 48) & 0xFF] ^ joint[0][word >> 56];
         a = t32[7][x & 0xFF] ^ t32[6][(x >> 8) & 0xFF] ^ t32[5][(x >> 16) & 0xFF]
-            ^ t32[4][(x >> 24) & 0xFF] ^ t32[3][(x >> 32) & 0xFF] ^ t32[2][(x >> 40) & 0xFF]
-            ^ t32[1][(x >> 48) & 0xFF] ^ t32[0][x >> 56];
+            ^ t32[4][(x >> 24) & 0xFF] ^ static_cast<std::uint32_t>(high);
         b = t16[7][y & 0xFF] ^ t16[6][(y >> 8) & 0xFF] ^ t16[5][(y >> 16) & 0xFF]
-            ^ t16[4][(y >> 24) & 0xFF] ^ t16[3][(y >> 32) & 0xFF] ^ t16[2][(y >> 40) & 0xFF]
-            ^ t16[1][(y >> 48) & 0xFF] ^ t16[0][y >> 56];
+            ^ t16[4][(y >> 24) & 0xFF] ^ static_cast<std::uint32_t>(high >> 32);
     }
     // Lines are short: the rest goes in steps of four, two and one byte rather than byte by
     // byte (a register shifted by 32 or more bits is 0, so the 16-bit one needs no shift).

@@ -82,6 +82,10 @@ public:
     // Begin, Feed and Finish for one whole line.
     [[nodiscard]] LineHash HashLine(std::string_view text);
 
+    // No option changes what is hashed: a plain line's hashes are those of its bytes as they
+    // are (AddBytesToHashes from the start values).
+    [[nodiscard]] bool HashesBytesAsTheyAre() const { return m_options == 0; }
+
 private:
     static constexpr std::int64_t kWidestCountable = 0xFFFFFFFF;
 
