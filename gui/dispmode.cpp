@@ -33,13 +33,13 @@ int DISPMODE::MouseMove()
     if (m_display == nullptr)
         return kModeNotHandled;
     if (m_row < kRowHeader - 1) {
-        m_display->SetStatusText(nullptr);
+        m_owner.ShowStatus(nullptr);
         m_owner.SetCursorKind(kCursorArrow);
         return kModeHandled;
     }
     if (OnSeparator()) {
         const bool onRecord = m_row < 0 || m_display->VisibleLineToRecord(m_row) >= 0;
-        m_display->SetStatusText(onRecord ? "click to move separator" : nullptr);
+        m_owner.ShowStatus(onRecord ? "click to move separator" : nullptr);
         m_owner.SetCursorKind(onRecord ? kCursorSizeWestEast : kCursorArrow);
         return kModeHandled;
     }
@@ -47,10 +47,10 @@ int DISPMODE::MouseMove()
         HeaderHit hit;
         if (m_display->HeaderHitTest(m_x, hit) && hit.button != nullptr) {
             const bool onEdge = hit.offset == hit.button->width;
-            m_display->SetStatusText(onEdge ? "click to resize column" : "press button to sort");
+            m_owner.ShowStatus(onEdge ? "click to resize column" : "press button to sort");
             m_owner.SetCursorKind(onEdge ? kCursorSizeWestEast : kCursorArrow);
         } else {
-            m_display->SetStatusText(nullptr);
+            m_owner.ShowStatus(nullptr);
             m_owner.SetCursorKind(kCursorArrow);
         }
         return kModeHandled;
@@ -61,9 +61,9 @@ int DISPMODE::MouseMove()
         text.erase(0, std::min(text.find_first_not_of(' '), text.size()));
         if (text.size() > kHintMax)
             text.resize(kHintMax);
-        m_display->SetStatusText(text.c_str());
+        m_owner.ShowStatus(text.c_str());
     } else
-        m_display->SetStatusText(nullptr);
+        m_owner.ShowStatus(nullptr);
     m_owner.SetCursorKind(kCursorArrow);
     return kModeHandled;
 }

@@ -666,6 +666,13 @@ void MAINWINDOW::SetCursorKind(int kind)
     SetCursorShape(m_hWnd, shape);
 }
 
+void MAINWINDOW::ShowStatus(const char *text)
+{
+    if (m_display)
+        m_display->SetStatusText(text);
+    SetTopLevelStatusText(m_hWnd, text);
+}
+
 void MAINWINDOW::FocusCheck()
 {
     if (g_focusCheckBusy)
@@ -745,7 +752,7 @@ int MAINWINDOW::Sized(MessageParam kind, MessageParam size)
         m_settings.cxWidth
             = width + 2 * metrics.frameWidth + (rows ? metrics.verticalScrollBarWidth : 0);
         m_settings.cyHeight = height + 2 * metrics.frameHeight + metrics.menuHeight
-                              + metrics.captionHeight
+                              + metrics.statusHeight + metrics.captionHeight
                               + (rows ? metrics.horizontalScrollBarHeight : 0);
     }
     return 0;

@@ -136,6 +136,8 @@ public:
     // Clears the modes, makes the idle display mode the only one and redraws the rows.
     void RebuildDisplay();
     void SetCursorKind(int kind);
+    // The hint of the modes: kept by the display and shown in the status line (null: none).
+    void ShowStatus(const char *text);
 
     [[nodiscard]] COMPARISON &Top() const { return *m_stack.back(); }
     [[nodiscard]] std::size_t StackDepth() const { return m_stack.size(); }

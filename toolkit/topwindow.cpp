@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPointer>
 #include <QStyle>
@@ -22,13 +23,22 @@ public:
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
+        m_status = new QLabel(this);
+        m_status->setTextFormat(Qt::PlainText);
+        m_status->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_status->setContentsMargins(4, 0, 4, 0);
+        // A long text is cut, never widens the window.
+        m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        m_status->setMinimumHeight(m_status->sizeHint().height());
+        layout->addWidget(m_status);
     }
+    [[nodiscard]] QLabel *Status() const { return m_status; }
 
     void Hold(WindowWidget *client)
     {
         m_client = client;
         client->setParent(this);
-        layout()->addWidget(client);
+        static_cast<QVBoxLayout *>(layout())->insertWidget(0, client, 1);
         setFocusProxy(client);
     }
     [[nodiscard]] WindowWidget *Client() const { return m_client; }
@@ -103,6 +113,7 @@ protected:
 private:
     QPointer<WindowWidget> m_client;
     QPointer<QMenuBar> m_menuBar;
+    QLabel *m_status = nullptr;
 };
 
 } // namespace
@@ -202,6 +213,18 @@ std::string TopLevelCaption(WindowHandle window)
     return window->window()->windowTitle().toUtf8().toStdString();
 }
 
+void SetTopLevelStatusText(WindowHandle window, const char *text)
+{
+    if (FrameWidget *frame = FrameOf(window))
+        frame->Status()->setText(QString::fromUtf8(text != nullptr ? text : ""));
+}
+
+std::string TopLevelStatusText(WindowHandle window)
+{
+    FrameWidget *frame = FrameOf(window);
+    return frame != nullptr ? frame->Status()->text().toUtf8().toStdString() : std::string();
+}
+
 bool IsWindowMaximized(WindowHandle window)
 {
     return window != nullptr && window->window()->isMaximized();
@@ -238,5 +261,6 @@ FrameMetrics MetricsOf(WindowHandle window)
     metrics.captionHeight = std::max(0, outer.height() - inner.height() - metrics.frameHeight * 2);
     if (const QMenuBar *bar = frame->MenuBar(); bar != nullptr && !bar->isHidden())
         metrics.menuHeight = bar->height();
+    metrics.statusHeight = frame->Status()->isHidden() ? 0 : frame->Status()->height();
     return metrics;
 }

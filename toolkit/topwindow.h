@@ -24,6 +24,9 @@ void DestroyTopLevelWindow(WindowHandle window);
 void DeleteTopLevelWindow(WindowHandle window);
 
 void SetTopLevelCaption(WindowHandle window, const char *caption);
+// The status line below the window's client area: one line of plain text (null: empty).
+void SetTopLevelStatusText(WindowHandle window, const char *text);
+[[nodiscard]] std::string TopLevelStatusText(WindowHandle window);
 [[nodiscard]] std::string TopLevelCaption(WindowHandle window);
 [[nodiscard]] bool IsWindowMaximized(WindowHandle window);
 [[nodiscard]] bool IsWindowMinimized(WindowHandle window);
@@ -38,6 +41,7 @@ struct FrameMetrics
     int frameHeight = 0;   // border top and bottom
     int captionHeight = 0; // title bar
     int menuHeight = 0;    // menu bar
+    int statusHeight = 0;  // status line below the client area
     int verticalScrollBarWidth = 0;
     int horizontalScrollBarHeight = 0;
 };

@@ -7,6 +7,7 @@
 #include "tests/toolkit/toolkit_test_application.h"
 #include "toolkit/desktop.h"
 #include "toolkit/menu.h"
+#include "toolkit/topwindow.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -205,6 +206,23 @@ TEST_F(ModeTest, DoubleClickInAFilePairTogglesMatchingAreasKeepingTheLine)
     EXPECT_EQ(window.Top().CurrentRow(), 28);
     window.Display()->FillVisibleLines(false);
     EXPECT_EQ(window.Display()->RecordToVisibleLine(28), 2);
+}
+
+TEST_F(ModeTest, PointerHintsShowInTheStatusLine)
+{
+    WriteFile(dir / "one.txt", "first\n      indented\n");
+    WriteFile(dir / "two.txt", "first\n      other\n");
+    Compare(dir / "one.txt", dir / "two.txt");
+    const DISPWINDOW &display = *window.Display();
+    window.SendMessage(kMsgMouseMove, 0, OnLine(1, kSideRight));
+    EXPECT_EQ(TopLevelStatusText(window.m_hWnd), "other");
+    EXPECT_EQ(display.StatusText(), "other");
+    window.SendMessage(kMsgMouseMove, 0, MakeParam(display.Separator() + 4, OnLine(0, 0) >> 16));
+    EXPECT_EQ(TopLevelStatusText(window.m_hWnd), "click to move separator");
+    EXPECT_EQ(window.CursorKind(), kCursorSizeWestEast);
+    window.SendMessage(kMsgMouseMove, 0, MakeParam(10, display.TextBottom() + 1));
+    EXPECT_EQ(TopLevelStatusText(window.m_hWnd), "");
+    EXPECT_EQ(window.CursorKind(), kCursorArrow);
 }
 
 } // namespace
