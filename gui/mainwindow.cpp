@@ -513,6 +513,8 @@ void MAINWINDOW::RebuildDisplay()
 {
     m_modes.Clear();
     m_modes.Push(std::make_unique<DISPMODE>(*this));
+    // A hint about the rows shown before is stale now.
+    ShowStatus(nullptr);
     if (m_display) {
         m_display->SetComparison(&Top());
         m_display->Rebuild();
