@@ -9,6 +9,9 @@
 #                       files changed at equal size, 1% on one side only. kestacon with its
 #                       default letters (but looking into subfolders, -gu-) against find
 #                       listing both trees, and with -gc (contents) against diff -rq
+#   flat-100k           one folder of 100,000 small files on each side (1% changed at equal
+#                       size, 1% on one side only): a single large folder, listed and compared
+#                       the same two ways
 #   startup             two 10-line files, many runs, against diff
 # Every output goes to /dev/null. Each program runs several times per case and the best wall
 # time counts. Peak memory (with /usr/bin/time) is kestacon's maximum resident size divided by
@@ -86,6 +89,25 @@ def make_trees(name, count):
     return left, right, entries
 
 
+def make_flat(name, count):
+    """Two folders of count small files each, side by side in one folder per side."""
+    left, right = os.path.join(work, name + ".left"), os.path.join(work, name + ".right")
+    os.makedirs(left)
+    os.makedirs(right)
+    for k in range(count):
+        body = f"entry {k}\n" * (1 + k % 5)
+        stamp = 1_600_000_000 + k
+        for root in (left, right):
+            if k % 100 == (1 if root == left else 2):
+                continue  # on the other side only
+            text = body.replace("entry", "Entry", 1) if root == right and k % 100 == 3 else body
+            path = os.path.join(root, f"f{k:06d}.txt")
+            with open(path, "w") as f:
+                f.write(text)
+            os.utime(path, (stamp, stamp))
+    return left, right, len(os.listdir(left)) + len(os.listdir(right))
+
+
 def best_of(runs, command, measure_memory=False):
     """The best wall time of runs, and the largest peak resident size in KiB (or None)."""
     best, peak = None, None
@@ -130,8 +152,9 @@ for name, count in (("text-100k", 100_000), ("text-1m", 1_000_000)):
     ours_s, _ = best_of(3, [kestacon, left, right])
     row(name, "diff", diff_s, "kestacon", ours_s, "<= 0.6")
 
-for name, count in (("tree-10k", 10_000), ("tree-100k", 100_000)):
-    left, right, entries = make_trees(name, count)
+for name, count in (("tree-10k", 10_000), ("tree-100k", 100_000), ("flat-100k", 100_000)):
+    make = make_flat if name.startswith("flat") else make_trees
+    left, right, entries = make(name, count)
     find_s, _ = best_of(3, ["find", left, right, "-printf", "%s %T@ %p\\n"])
     ours_s, peak = best_of(3, [kestacon, "-gu-", left, right], measure_memory=True)
     row(name, "find both", find_s, "default", ours_s, "<= 1.5", peak, entries)

@@ -290,7 +290,9 @@ void MarkLineBytes(const unsigned char *p, std::size_t n, std::uint64_t *stops,
     }
 }
 
-void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p, std::size_t n)
+// Both CRCs through the slicing tables: eight bytes per step, then four, two and one.
+static void AddBytesByTable(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p,
+                            std::size_t n)
 {
     std::uint32_t a = h32;
     std::uint32_t b = h16;
@@ -337,6 +339,162 @@ void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned cha
     }
     h32 = a;
     h16 = static_cast<std::uint16_t>(b);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KESTA_CRC_WITH_CLMUL 1
+namespace {
+
+// Lines of 16 bytes and more go through carry-less multiplication on processors that have it:
+// 16 bytes per step, each step folded into the next with two multiplications, and the final
+// 128 bits reduced to the register (Barrett reduction). The CRC-16 runs the same way as a
+// 32-bit CRC whose generator is its own times x^16: that register holds the CRC-16 in its low
+// 16 bits. Generators here are in normal (not reflected) bit order, x^32 included.
+constexpr std::size_t kClmulBlock = 16;
+
+struct ClmulConstants
+{
+    std::uint64_t foldLow;  // x^160 mod G, reflected over 33 bits
+    std::uint64_t foldHigh; // x^96 mod G
+    std::uint64_t reduce;   // x^64 mod G
+    std::uint64_t generator;
+    std::uint64_t quotient; // x^64 / G
+};
+
+constexpr std::uint64_t Reflect(std::uint64_t value, int bits)
+{
+    std::uint64_t reflected = 0;
+    for (int i = 0; i < bits; ++i)
+        if (((value >> i) & 1) != 0)
+            reflected |= std::uint64_t{1} << (bits - 1 - i);
+    return reflected;
+}
+
+constexpr std::uint64_t PowerOfXMod(unsigned exponent, std::uint64_t generator)
+{
+    std::uint64_t remainder = 1;
+    for (unsigned i = 0; i < exponent; ++i) {
+        remainder <<= 1;
+        if (((remainder >> 32) & 1) != 0)
+            remainder ^= generator;
+    }
+    return remainder;
+}
+
+// The quotient of x^64 by the generator (degree 32): its first step clears x^64 itself, the
+// others fit in 64 bits.
+constexpr std::uint64_t QuotientOfX64(std::uint64_t generator)
+{
+    std::uint64_t quotient = std::uint64_t{1} << 32;
+    std::uint64_t remainder = (generator & 0xFFFFFFFF) << 32;
+    for (int i = 31; i >= 0; --i)
+        if (((remainder >> (i + 32)) & 1) != 0) {
+            remainder ^= generator << i;
+            quotient |= std::uint64_t{1} << i;
+        }
+    return quotient;
+}
+
+constexpr ClmulConstants MakeClmulConstants(std::uint64_t generator)
+{
+    return ClmulConstants{Reflect(PowerOfXMod(160, generator), 33),
+                          Reflect(PowerOfXMod(96, generator), 33),
+                          Reflect(PowerOfXMod(64, generator), 33), Reflect(generator, 33),
+                          Reflect(QuotientOfX64(generator), 33)};
+}
+
+constexpr std::uint64_t kCrc32Generator = std::uint64_t{1} << 32 | Reflect(kCrc32Polynomial, 32);
+constexpr std::uint64_t kCrc16Generator = (std::uint64_t{1} << 16 | Reflect(kCrc16Polynomial, 16))
+                                          << 16;
+constexpr ClmulConstants kClmul32 = MakeClmulConstants(kCrc32Generator);
+constexpr ClmulConstants kClmul16 = MakeClmulConstants(kCrc16Generator);
+// The published constants of the reflected CRC-32.
+static_assert(kClmul32.foldLow == 0x1751997D0 && kClmul32.foldHigh == 0x0CCAA009E);
+static_assert(kClmul32.reduce == 0x163CD6124 && kClmul32.generator == 0x1DB710641
+              && kClmul32.quotient == 0x1F7011641);
+
+__attribute__((target("pclmul"))) std::uint32_t ReduceWithClmul(__m128i x, __m128i fold,
+                                                                const ClmulConstants &k)
+{
+    const __m128i low32 = _mm_setr_epi32(-1, 0, -1, 0);
+    // 128 bits to 64.
+    __m128i t = _mm_clmulepi64_si128(x, fold, 0x10);
+    x = _mm_xor_si128(_mm_srli_si128(x, 8), t);
+    t = _mm_srli_si128(x, 4);
+    x = _mm_and_si128(x, low32);
+    x = _mm_clmulepi64_si128(x, _mm_set_epi64x(0, static_cast<long long>(k.reduce)), 0x00);
+    x = _mm_xor_si128(x, t);
+    // 64 bits to the 32 of the register.
+    const __m128i barrett
+        = _mm_set_epi64x(static_cast<long long>(k.quotient), static_cast<long long>(k.generator));
+    t = _mm_and_si128(x, low32);
+    t = _mm_clmulepi64_si128(t, barrett, 0x10);
+    t = _mm_and_si128(t, low32);
+    t = _mm_clmulepi64_si128(t, barrett, 0x00);
+    x = _mm_xor_si128(x, t);
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(x, 4)));
+}
+
+// Continues both registers over n bytes, at least 16, whose count past the last multiple of
+// 16 is 0 or at least 4. A register carries over into the first bytes it meets (a register of
+// 0 is left as it is by zero bytes), so a first block of fewer bytes is filled with zeros in
+// front and the registers go where its bytes begin.
+__attribute__((target("pclmul"))) void AddBlocksWithClmul(std::uint32_t &a, std::uint32_t &b,
+                                                          const unsigned char *p, std::size_t n)
+{
+    const std::size_t head = n % kClmulBlock;
+    const std::size_t pad = head == 0 ? 0 : kClmulBlock - head;
+    alignas(16) unsigned char staged[kClmulBlock] = {};
+    alignas(16) unsigned char register32[kClmulBlock] = {};
+    alignas(16) unsigned char register16[kClmulBlock] = {};
+    std::memcpy(staged + pad, p, kClmulBlock - pad);
+    std::memcpy(register32 + pad, &a, sizeof a);
+    const auto b16 = static_cast<std::uint16_t>(b);
+    std::memcpy(register16 + pad, &b16, sizeof b16);
+    __m128i block = _mm_load_si128(reinterpret_cast<const __m128i *>(staged));
+    __m128i x32
+        = _mm_xor_si128(block, _mm_load_si128(reinterpret_cast<const __m128i *>(register32)));
+    __m128i x16
+        = _mm_xor_si128(block, _mm_load_si128(reinterpret_cast<const __m128i *>(register16)));
+    p += kClmulBlock - pad;
+    n -= kClmulBlock - pad;
+    const __m128i fold32 = _mm_set_epi64x(static_cast<long long>(kClmul32.foldHigh),
+                                          static_cast<long long>(kClmul32.foldLow));
+    const __m128i fold16 = _mm_set_epi64x(static_cast<long long>(kClmul16.foldHigh),
+                                          static_cast<long long>(kClmul16.foldLow));
+    for (std::size_t at = 0; at < n; at += kClmulBlock) {
+        block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
+        const __m128i low32 = _mm_clmulepi64_si128(x32, fold32, 0x00);
+        const __m128i low16 = _mm_clmulepi64_si128(x16, fold16, 0x00);
+        x32 = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x32, fold32, 0x11), low32), block);
+        x16 = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x16, fold16, 0x11), low16), block);
+    }
+    a = ReduceWithClmul(x32, fold32, kClmul32);
+    b = ReduceWithClmul(x16, fold16, kClmul16);
+}
+
+} // namespace
+#endif
+
+void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p, std::size_t n)
+{
+#if defined(KESTA_CRC_WITH_CLMUL)
+    static const bool hasClmul = __builtin_cpu_supports("pclmul") != 0;
+    if (n >= kClmulBlock && hasClmul) {
+        // One to three bytes in front of the whole blocks go through the tables first.
+        const std::size_t head = n % kClmulBlock < sizeof h32 ? n % kClmulBlock : 0;
+        AddBytesByTable(h16, h32, p, head);
+        p += head;
+        n -= head;
+        std::uint32_t a = h32;
+        std::uint32_t b = h16;
+        AddBlocksWithClmul(a, b, p, n);
+        h32 = a;
+        h16 = static_cast<std::uint16_t>(b);
+        return;
+    }
+#endif
+    AddBytesByTable(h16, h32, p, n);
 }
 
 LineHasher::LineHasher(std::uint32_t options, std::int32_t tabSize, bool measureOnly)
