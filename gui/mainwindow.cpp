@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <iterator>
 
 namespace {
@@ -145,17 +146,36 @@ constexpr KeyRow kKeyTable[] = {
 };
 
 // While the sides load, the window stays responsive: pending messages are handled between
-// the steps (the window answers no input meanwhile, see m_busy).
+// the steps (the window answers no input meanwhile, see m_busy). The engine asks often, so
+// messages are handled at most every few milliseconds.
 class PumpingStatus : public STATUS_IO
 {
 public:
     PumpingStatus() : STATUS_IO(1) {}
-    void ShowMessage(const char * /*text*/) override { PumpMessages(); }
+    void ShowMessage(const char * /*text*/) override { Pump(/*now=*/true); }
     std::int16_t CheckCancel() override
     {
-        PumpMessages();
+        Pump(/*now=*/false);
         return 0;
     }
+    std::int16_t ShowProgress(std::int64_t /*total*/, std::int64_t /*done*/) override
+    {
+        Pump(/*now=*/false);
+        return 0;
+    }
+
+private:
+    void Pump(bool now)
+    {
+        constexpr auto kInterval = std::chrono::milliseconds(30);
+        const auto time = std::chrono::steady_clock::now();
+        if (!now && time - m_last < kInterval)
+            return;
+        m_last = time;
+        PumpMessages();
+    }
+
+    std::chrono::steady_clock::time_point m_last{};
 };
 
 // The check for files changed on disk must not run again while its own question is up.
