@@ -212,6 +212,15 @@ std::int64_t DISPWINDOW::PreviousDifferenceDistance() const
     return ShownDistance(start, target);
 }
 
+// A scroll message carries the low 16 bits of the thumb position; the bar knows the whole of it,
+// which long files (more than 65,535 rows) need. The bar's value counts when it agrees with the
+// message.
+static int FullThumb(const WINDOW &owner, ScrollBarId bar, int thumb)
+{
+    const int track = owner.ScrollTrackPos(bar);
+    return (track & 0xFFFF) == (thumb & 0xFFFF) ? track : thumb;
+}
+
 void DISPWINDOW::VerticalScroll(int code, int thumb)
 {
     if (m_comparison == nullptr || m_rowCount <= 0)
@@ -234,7 +243,9 @@ void DISPWINDOW::VerticalScroll(int code, int thumb)
         break;
     case kSbThumbPosition:
     case kSbThumbTrack:
-        n = ShownDistance(top, std::clamp<std::int64_t>(thumb, 0, m_lastRow));
+        n = ShownDistance(
+            top, std::clamp<std::int64_t>(FullThumb(m_owner, ScrollBarId::kVertical, thumb), 0,
+                                          m_lastRow));
         break;
     case kSbTop:
         n = ShownDistance(top, 0);
@@ -335,7 +346,7 @@ void DISPWINDOW::HorizontalScroll(int code, int thumb)
         break;
     case kSbThumbPosition:
     case kSbThumbTrack:
-        offset = std::clamp(thumb, 0, longest);
+        offset = std::clamp(FullThumb(m_owner, ScrollBarId::kHorizontal, thumb), 0, longest);
         break;
     case kSbTop:
     case kSbLineStart:

@@ -507,6 +507,14 @@ int WINDOW::ScrollPos(ScrollBarId bar) const
     return existing != nullptr ? existing->value() : 0;
 }
 
+int WINDOW::ScrollTrackPos(ScrollBarId bar) const
+{
+    if (m_hWnd == nullptr)
+        return 0;
+    const QScrollBar *existing = m_hWnd->ExistingBar(bar);
+    return existing != nullptr ? existing->sliderPosition() : 0;
+}
+
 int RegisterWindowClass(const char *className, bool opaque, bool arrowCursor)
 {
     if (QApplication::instance() == nullptr || className == nullptr)

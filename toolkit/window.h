@@ -69,6 +69,8 @@ public:
     [[nodiscard]] const std::vector<std::string> &DroppedFiles() const;
     void SetScrollPos(ScrollBarId bar, int position);
     [[nodiscard]] int ScrollPos(ScrollBarId bar) const;
+    // Where the thumb is while it is dragged, in full: scroll messages carry only 16 bits of it.
+    [[nodiscard]] int ScrollTrackPos(ScrollBarId bar) const;
 
     WindowHandle m_hWnd = nullptr;
     MessageParam m_wParam = 0; // first parameter of the message being handled

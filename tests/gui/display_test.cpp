@@ -350,6 +350,19 @@ TEST_F(DisplayTest, ScrollingStopsAtTheLastRowAndKeepsTextsInStep)
     textsMatchRows();
 }
 
+// The scroll message holds 16 bits of the thumb's place; past row 65,535 the bar's own
+// position takes over.
+TEST_F(DisplayTest, ThumbReachesRowsBeyondSixteenBits)
+{
+    ShowTexts(Lines(70000), Lines(70000));
+    ASSERT_EQ(owner.ScrollTrackPos(ScrollBarId::kVertical), 0);
+    handle->Bar(ScrollBarId::kVertical).setSliderPosition(68000);
+    display->VerticalScroll(kSbThumbTrack, 68000 & 0xFFFF);
+    EXPECT_EQ(comparison->TopRow(), 68000);
+    display->VerticalScroll(kSbThumbPosition, 100);
+    EXPECT_EQ(comparison->TopRow(), 100);
+}
+
 // Small scrolls move the window image and repaint only what they uncover: the screen must
 // still show what a full paint draws.
 TEST_F(DisplayTest, MovedImageMatchesAFullPaint)
