@@ -9,6 +9,10 @@
 
 int main(int argc, char **argv)
 {
+    if (const char *missing = MissingDisplay(); missing != nullptr) {
+        std::fprintf(stderr, "kesta: %s\n", missing);
+        return 1;
+    }
     try {
         // The window system takes its own options (-display, -platform, ...) first.
         APPLICATION application(argc, argv, "kesta");

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <cstdlib>
 
 struct APPLICATION::Impl
 {
@@ -52,4 +53,15 @@ ScreenSize PrimaryScreenSize()
         return {};
     const QSize size = screen->size();
     return {size.width(), size.height()};
+}
+
+const char *MissingDisplay()
+{
+    const auto set = [](const char *name) {
+        const char *value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    if (set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY"))
+        return nullptr;
+    return "no display to open a window on (DISPLAY and WAYLAND_DISPLAY are not set)";
 }

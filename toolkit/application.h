@@ -19,6 +19,10 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// Why no window can be opened, before trying (the window system would abort the program): null
+// when a display or a chosen platform is at hand.
+[[nodiscard]] const char *MissingDisplay();
+
 struct ScreenSize
 {
     int width = 0;

@@ -38,3 +38,14 @@ TEST(KestaProgram, StartsComparesPaintsAndSavesItsSettingsOnClose)
     EXPECT_NE(profile.find("LeftValue1=" + (dir / "left.txt")), std::string::npos) << profile;
     EXPECT_NE(profile.find("RightValue1=" + (dir / "right.txt")), std::string::npos) << profile;
 }
+
+TEST(KestaProgram, WithoutADisplaySaysSoAndFails)
+{
+    TempDir dir;
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        unsetenv(name);
+    const auto result = RunProgram(KestaPath(), {"left.txt", "right.txt"}, "", dir.Path());
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.errors.find("kesta: no display"), std::string::npos) << result.errors;
+}
