@@ -83,8 +83,9 @@ namespace {
 DIFFFILE *g_lastLoaded = nullptr;
 std::uint64_t g_loadCount = 0;
 
-// Bytes read at a time from each file when comparing two files' bytes.
-constexpr std::size_t kCompareBlockSize = 256 * 1024;
+// Bytes read at a time from each file when comparing two files' bytes: both blocks stay in the
+// nearer processor caches, which larger blocks would not.
+constexpr std::size_t kCompareBlockSize = 64 * 1024;
 
 } // namespace
 

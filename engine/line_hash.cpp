@@ -351,6 +351,9 @@ namespace {
 // 32-bit CRC whose generator is its own times x^16: that register holds the CRC-16 in its low
 // 16 bits. Generators here are in normal (not reflected) bit order, x^32 included.
 constexpr std::size_t kClmulBlock = 16;
+// Shorter runs go faster through the tables: the reduction at the end costs as much as
+// several table steps.
+constexpr std::size_t kClmulFrom = 64;
 
 struct ClmulConstants
 {
@@ -435,34 +438,19 @@ __attribute__((target("pclmul"))) std::uint32_t ReduceWithClmul(__m128i x, __m12
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(x, 4)));
 }
 
-// Continues both registers over n bytes, at least 16, whose count past the last multiple of
-// 16 is 0 or at least 4. A register carries over into the first bytes it meets (a register of
-// 0 is left as it is by zero bytes), so a first block of fewer bytes is filled with zeros in
-// front and the registers go where its bytes begin.
+// Continues both registers over n bytes, a multiple of 16 and at least 16. The registers
+// carry over into the first bytes they meet.
 __attribute__((target("pclmul"))) void AddBlocksWithClmul(std::uint32_t &a, std::uint32_t &b,
                                                           const unsigned char *p, std::size_t n)
 {
-    const std::size_t head = n % kClmulBlock;
-    const std::size_t pad = head == 0 ? 0 : kClmulBlock - head;
-    alignas(16) unsigned char staged[kClmulBlock] = {};
-    alignas(16) unsigned char register32[kClmulBlock] = {};
-    alignas(16) unsigned char register16[kClmulBlock] = {};
-    std::memcpy(staged + pad, p, kClmulBlock - pad);
-    std::memcpy(register32 + pad, &a, sizeof a);
-    const auto b16 = static_cast<std::uint16_t>(b);
-    std::memcpy(register16 + pad, &b16, sizeof b16);
-    __m128i block = _mm_load_si128(reinterpret_cast<const __m128i *>(staged));
-    __m128i x32
-        = _mm_xor_si128(block, _mm_load_si128(reinterpret_cast<const __m128i *>(register32)));
-    __m128i x16
-        = _mm_xor_si128(block, _mm_load_si128(reinterpret_cast<const __m128i *>(register16)));
-    p += kClmulBlock - pad;
-    n -= kClmulBlock - pad;
+    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    __m128i x32 = _mm_xor_si128(block, _mm_cvtsi32_si128(static_cast<int>(a)));
+    __m128i x16 = _mm_xor_si128(block, _mm_cvtsi32_si128(static_cast<int>(b)));
     const __m128i fold32 = _mm_set_epi64x(static_cast<long long>(kClmul32.foldHigh),
                                           static_cast<long long>(kClmul32.foldLow));
     const __m128i fold16 = _mm_set_epi64x(static_cast<long long>(kClmul16.foldHigh),
                                           static_cast<long long>(kClmul16.foldLow));
-    for (std::size_t at = 0; at < n; at += kClmulBlock) {
+    for (std::size_t at = kClmulBlock; at < n; at += kClmulBlock) {
         block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
         const __m128i low32 = _mm_clmulepi64_si128(x32, fold32, 0x00);
         const __m128i low16 = _mm_clmulepi64_si128(x16, fold16, 0x00);
@@ -480,9 +468,9 @@ void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned cha
 {
 #if defined(KESTA_CRC_WITH_CLMUL)
     static const bool hasClmul = __builtin_cpu_supports("pclmul") != 0;
-    if (n >= kClmulBlock && hasClmul) {
-        // One to three bytes in front of the whole blocks go through the tables first.
-        const std::size_t head = n % kClmulBlock < sizeof h32 ? n % kClmulBlock : 0;
+    if (n >= kClmulFrom && hasClmul) {
+        // The bytes in front of the whole blocks go through the tables first.
+        const std::size_t head = n % kClmulBlock;
         AddBytesByTable(h16, h32, p, head);
         p += head;
         n -= head;
