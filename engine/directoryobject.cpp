@@ -205,28 +205,39 @@ static int CompareBy(Criterion criterion, const DirEntry &a, const DirEntry &b)
     return 0;
 }
 
+// The criteria of a sort key one after the other, up to the first that tells a and b apart;
+// spelled out per key so that each sort compares without looking up its criteria.
+template <Criterion... criteria> static int CompareByAll(const DirEntry &a, const DirEntry &b)
+{
+    int order = 0;
+    (void)(... || ((order = CompareBy(criteria, a, b)) != 0));
+    return order;
+}
+
 int DIRECTORYOBJECT::CompareEntries(const DirEntry &a, const DirEntry &b, int key)
 {
     using C = Criterion;
-    static const std::vector<Criterion> kKeys[] = {
-        {},
-        {C::FoldersFirst, C::Name, C::Extension, C::Folder, C::Newest, C::Largest},
-        {C::FoldersFirst, C::Extension, C::Name, C::Folder, C::Newest, C::Largest},
-        {C::FoldersFirst, C::NewestDate, C::NewestTime, C::Name, C::Extension, C::Folder,
-         C::Largest},
-        {C::FoldersFirst, C::Largest, C::Name, C::Extension, C::Folder, C::Newest},
-        {C::Folder, C::FoldersFirst, C::Name, C::Extension, C::Newest, C::Largest},
-        {C::FoldersFirst, C::NameBytes, C::FolderBytes},
-        {C::Group, C::FoldersFirst, C::Name, C::Folder},
-    };
-    if (key < kSortName || key > kSortKeySecondPairing)
-        key = kSortName;
-    for (Criterion criterion : kKeys[key]) {
-        const int order = CompareBy(criterion, a, b);
-        if (order != 0)
-            return order;
+    switch (key) {
+    case kSortExtension:
+        return CompareByAll<C::FoldersFirst, C::Extension, C::Name, C::Folder, C::Newest,
+                            C::Largest>(a, b);
+    case kSortDate:
+        return CompareByAll<C::FoldersFirst, C::NewestDate, C::NewestTime, C::Name, C::Extension,
+                            C::Folder, C::Largest>(a, b);
+    case kSortSize:
+        return CompareByAll<C::FoldersFirst, C::Largest, C::Name, C::Extension, C::Folder,
+                            C::Newest>(a, b);
+    case kSortFolder:
+        return CompareByAll<C::Folder, C::FoldersFirst, C::Name, C::Extension, C::Newest,
+                            C::Largest>(a, b);
+    case kSortKeyPairing:
+        return CompareByAll<C::FoldersFirst, C::NameBytes, C::FolderBytes>(a, b);
+    case kSortKeySecondPairing:
+        return CompareByAll<C::Group, C::FoldersFirst, C::Name, C::Folder>(a, b);
+    default: // kSortName and any key unknown
+        return CompareByAll<C::FoldersFirst, C::Name, C::Extension, C::Folder, C::Newest,
+                            C::Largest>(a, b);
     }
-    return 0;
 }
 
 // Order of the case-blind merge: kind, then name and folder without regard to case. The

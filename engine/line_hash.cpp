@@ -345,7 +345,7 @@ static void AddBytesByTable(std::uint16_t &h16, std::uint32_t &h32, const unsign
 #define KESTA_CRC_WITH_CLMUL 1
 namespace {
 
-// Lines of 16 bytes and more go through carry-less multiplication on processors that have it:
+// Runs of 64 bytes and more go through carry-less multiplication on processors that have it:
 // 16 bytes per step, each step folded into the next with two multiplications, and the final
 // 128 bits reduced to the register (Barrett reduction). The CRC-16 runs the same way as a
 // 32-bit CRC whose generator is its own times x^16: that register holds the CRC-16 in its low
