@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,9 +58,31 @@ STRING ZeroPadded(std::int64_t record, std::size_t digits)
     return number;
 }
 
+// Whether every byte of text is below 0x80: each then takes one column, and the widths need
+// no decoding (most report lines are such).
+bool IsAscii(std::string_view text)
+{
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    std::size_t i = 0;
+    std::uint64_t any = 0;
+    for (; i + sizeof any <= text.size(); i += sizeof any) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        any |= word;
+    }
+    for (; i < text.size(); ++i)
+        any |= static_cast<unsigned char>(text[i]);
+    return (any & kHighBits) == 0;
+}
+
+std::size_t WidthOf(std::string_view text)
+{
+    return IsAscii(text) ? text.size() : DisplayWidth(text);
+}
+
 void PadToColumns(STRING &text, std::size_t columns)
 {
-    const std::size_t width = DisplayWidth(text);
+    const std::size_t width = WidthOf(text);
     if (width < columns)
         text.append(columns - width, ' ');
 }
@@ -106,7 +129,8 @@ struct SideText
             shown = text.size();
             return;
         }
-        std::size_t length = PrefixForColumns(rest, columns);
+        std::size_t length
+            = IsAscii(rest) ? std::min(rest.size(), columns) : PrefixForColumns(rest, columns);
         if (length == 0 && !rest.empty())
             length = DecodeUtf8(rest).length;
         out.append(rest.substr(0, length));
@@ -287,8 +311,12 @@ SideText ReportPrinter::TextOf(BASEITEM *object, std::int32_t record, int tabSiz
         return side;
     if (std::unique_ptr<STRING> text = object->RecordText(record)) {
         // A listing's text is made of names; a text file's tabs are expanded.
-        side.text
-            = object->IsListing() ? WithoutControlCharacters(*text) : ExpandTabs(*text, tabSize);
+        if (object->IsListing())
+            side.text = WithoutControlCharacters(*text);
+        else if (text->find('\t') != STRING::npos)
+            side.text = ExpandTabs(*text, tabSize);
+        else
+            side.text = std::move(*text);
     }
     return side;
 }
