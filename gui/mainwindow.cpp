@@ -488,6 +488,7 @@ int MAINWINDOW::Command()
 
 void MAINWINDOW::ResetStack()
 {
+    m_toldComparison = nullptr;
     m_stack.clear();
     m_stack.push_back(std::make_unique<COMPARISON>(m_settings.compare, this));
 }
@@ -507,6 +508,7 @@ void MAINWINDOW::SetSide(int side, std::string_view path, std::string_view exclu
 int MAINWINDOW::Refresh()
 {
     COMPARISON &top = Top();
+    m_toldComparison = nullptr;
     OpResult result = kOk;
     {
         BusyScope busy(*this);
@@ -701,17 +703,25 @@ void MAINWINDOW::FocusCheck()
         return;
     g_focusCheckBusy = true;
     const OpResult answer = Top().ChangedOnDisk();
-    if (answer == kChangedOnDisk) {
-        const int choice = MessageBox(m_hWnd, kFileModifiedText, m_caption.c_str(),
-                                      kMbSystemModal | kMbIconExclamation | kMbYesNo);
-        if (choice == kIdYes)
-            Refresh();
-        else
+    if (answer == kOk) {
+        m_toldComparison = nullptr;
+    } else if (&Top() != m_toldComparison || answer != m_toldAnswer) {
+        if (answer == kChangedOnDisk) {
+            const int choice = MessageBox(m_hWnd, kFileModifiedText, m_caption.c_str(),
+                                          kMbSystemModal | kMbIconExclamation | kMbYesNo);
+            if (choice == kIdYes)
+                Refresh();
+            else
+                Back();
+        } else {
+            MessageBox(m_hWnd, kFileGoneText, m_caption.c_str(),
+                       kMbSystemModal | kMbIconExclamation | kMbOk);
             Back();
-    } else if (answer != kOk) {
-        MessageBox(m_hWnd, kFileGoneText, m_caption.c_str(),
-                   kMbSystemModal | kMbIconExclamation | kMbOk);
-        Back();
+        }
+        // What is shown now may still answer the same (No at the bottom of the stack, a side
+        // that is gone): remember it, so that the question does not come straight back.
+        m_toldAnswer = Top().ChangedOnDisk();
+        m_toldComparison = m_toldAnswer != kOk ? &Top() : nullptr;
     }
     g_focusCheckBusy = false;
 }

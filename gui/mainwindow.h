@@ -5,6 +5,7 @@
 // settings.
 #pragma once
 
+#include "core/op_result.h"
 #include "gui/winmode.h"
 #include "toolkit/window.h"
 
@@ -192,4 +193,9 @@ private:
     int m_busy = 0;
     bool m_closePending = false;
     bool m_closeAfterPaint = false;
+    // The comparison whose vanished or changed file the user was last told about, and what
+    // was found: the focus that comes back as the message box closes, and every later one,
+    // asks no more about the same finding. A refresh or a new comparison forgets it.
+    const COMPARISON *m_toldComparison = nullptr;
+    OpResult m_toldAnswer = kOk;
 };

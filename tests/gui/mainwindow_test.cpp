@@ -356,6 +356,46 @@ TEST_F(MainWindowTest, VanishedOrChangedFilesAreReportedAndTheViewGoesBack)
     EXPECT_EQ(boxes.size(), 3u);
 }
 
+// At the bottom of the stack going back keeps the comparison: the focus that returns as the
+// message box closes must not bring the same question straight back.
+TEST_F(MainWindowTest, TheBottomComparisonTellsOfAVanishedOrChangedFileOnce)
+{
+    WriteFile(Path("a.txt"), NumberedLines(3));
+    WriteFile(Path("b.txt"), NumberedLines(3, {2}));
+    Compare(Path("a.txt"), Path("b.txt"));
+    const auto focusRoundTrip = [this] {
+        window->SendMessage(kMsgKillFocus, 0, 0);
+        window->SendMessage(kMsgSetFocus, 0, 0);
+    };
+
+    ASSERT_EQ(unlink(Path("a.txt").c_str()), 0);
+    focusRoundTrip();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], kFileGoneText);
+    focusRoundTrip();
+    focusRoundTrip();
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(window->StackDepth(), 1u);
+
+    // Back again and compared anew, the file can be reported once more.
+    WriteFile(Path("a.txt"), NumberedLines(3));
+    ASSERT_EQ(window->Refresh(), 0);
+    focusRoundTrip();
+    EXPECT_EQ(boxes.size(), 1u);
+    WriteFile(Path("b.txt"), NumberedLines(4));
+    boxAnswer = kIdNo;
+    focusRoundTrip();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1], kFileModifiedText);
+    focusRoundTrip();
+    EXPECT_EQ(boxes.size(), 2u);
+    // The change now gone too: that is news.
+    ASSERT_EQ(unlink(Path("b.txt").c_str()), 0);
+    focusRoundTrip();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[2], kFileGoneText);
+}
+
 TEST_F(MainWindowTest, CloseCommandEmptiesTheStackAndTheModes)
 {
     MakeTrees();
