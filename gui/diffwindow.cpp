@@ -1,6 +1,7 @@
 #include "gui/diffwindow.h"
 
 #include "core/line_format.h"
+#include "core/utf8.h"
 #include "engine/comparison.h"
 #include "engine/difflist.h"
 #include "engine/directoryobject.h"
@@ -300,6 +301,59 @@ void DIFFWINDOW::FillPass(bool fullRefresh)
             cell.row = -1;
 }
 
+// The text as a line shows it (tabs expanded, from character skip of the expanded text on),
+// at most limit characters of it: what FormatNumberedLine gives without a number, cut short.
+// Only the characters up to the last one kept are looked at, and nothing is copied before the
+// first, so a line of millions of characters costs no more than its walk to the view.
+static STRING ShownSlice(const STRING &text, int tabSize, std::size_t skip, std::size_t limit)
+{
+    const std::size_t width = tabSize < 1 ? 1 : static_cast<std::size_t>(tabSize);
+    STRING shown;
+    std::size_t column = 0;
+    std::size_t passed = 0; // characters of the expanded text before the offset
+    std::size_t kept = 0;
+    for (std::size_t offset = 0; offset < text.size() && kept < limit;) {
+        // A run of single bytes other than TAB: one character and one column each.
+        const std::size_t stop
+            = std::min(text.size(), offset + (skip > passed ? skip - passed : 0) + (limit - kept));
+        std::size_t run = offset;
+        while (run < stop && static_cast<unsigned char>(text[run]) < 0x80 && text[run] != '\t')
+            ++run;
+        if (run > offset) {
+            std::size_t count = run - offset;
+            const std::size_t skipped = skip > passed ? std::min(count, skip - passed) : 0;
+            const std::size_t taken = std::min(count - skipped, limit - kept);
+            shown.append(text, offset + skipped, taken);
+            kept += taken;
+            count = skipped + taken;
+            passed += count;
+            column += count;
+            offset += count;
+            continue;
+        }
+        const Utf8Char character = DecodeUtf8(text, offset);
+        if (character.codePoint == '\t' && character.valid) {
+            const std::size_t spaces = width - column % width;
+            if (passed + spaces > skip) {
+                const std::size_t past = passed + spaces - std::max(passed, skip);
+                const std::size_t added = std::min(past, limit - kept);
+                shown.append(added, ' ');
+                kept += added;
+            }
+            passed += spaces;
+            column += spaces;
+        } else {
+            if (passed++ >= skip) {
+                shown.append(text, offset, character.length);
+                ++kept;
+            }
+            column += static_cast<std::size_t>(CharWidth(character));
+        }
+        offset += character.length;
+    }
+    return shown;
+}
+
 std::string DIFFWINDOW::LineText(std::int64_t row, int side)
 {
     const DiffEntry *entry = Entry(row);
@@ -309,8 +363,12 @@ std::string DIFFWINDOW::LineText(std::int64_t row, int side)
     std::unique_ptr<STRING> text;
     if (BASEITEM *object = SideObject(side); object != nullptr && line >= 0)
         text = object->RecordText(line);
-    return FormatNumberedLine(line, m_lineNumberWidth, m_settings.compare.tabSize, text.get(),
-                              static_cast<std::size_t>(std::max(m_horizontalOffset, 0)));
+    STRING shown
+        = FormatNumberedLine(line, m_lineNumberWidth, m_settings.compare.tabSize, nullptr, 0);
+    if (text)
+        shown += ShownSlice(*text, m_settings.compare.tabSize,
+                            static_cast<std::size_t>(std::max(m_horizontalOffset, 0)), kMaxTextOut);
+    return shown;
 }
 
 // --------------------------------------------------------------------------------------------
@@ -582,8 +640,10 @@ void DIFFWINDOW::PaintCell(DEVICECONTEXT &dc, int index, int side, int y, int te
         textLeft = cellRight;
     }
 
-    const STRING shown = FormatNumberedLine(-1, 0, m_settings.compare.tabSize, &cell.text,
-                                            static_cast<std::size_t>(m_horizontalOffset));
+    // No more than one text output draws.
+    const STRING shown
+        = ShownSlice(cell.text, m_settings.compare.tabSize,
+                     static_cast<std::size_t>(std::max(m_horizontalOffset, 0)), kMaxTextOut);
     const int textX = textLeft + kTextIndent;
     const int textY = y + 1 + textShift;
     if (!cell.segments.empty()) {

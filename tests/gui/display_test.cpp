@@ -1,3 +1,4 @@
+#include "core/line_format.h"
 #include "engine/comparison.h"
 #include "engine/difflist.h"
 #include "gui/dispwindow.h"
@@ -489,6 +490,44 @@ TEST_F(DisplayTest, HorizontalCodes)
     display->SetLongestLine(10);
     display->HorizontalScroll(kSbLineEnd, 0);
     EXPECT_EQ(display->HorizontalOffset(), 0);
+}
+
+// The hint of a line shows it from the horizontal offset as the line is laid out: tabs to
+// their stops (wide characters count two columns), every character of the expanded text one,
+// invalid bytes one each. A line of millions of characters gives no more than one text output.
+TEST_F(DisplayTest, LineTextFollowsTheOffsetThroughTabsAndWideCharacters)
+{
+    const std::string odd = "a\tb\xE6\x97\xA5\tc\xFF\xC3\t\td\x01\te\xC3\xA9\t";
+    std::string longLine(3'000'000, 'x');
+    longLine.replace(2'999'990, 10, "0123456789");
+    ShowTexts("plain\n" + odd + "\n" + longLine + "\n", "plain\n" + odd + "\n" + longLine + "\n");
+    for (const int tab : {1, 3, 4, 8})
+        for (int offset = 0; offset <= 30; ++offset) {
+            settings.compare.tabSize = tab;
+            display->SetHorizontalOffset(offset);
+            const STRING whole = odd;
+            EXPECT_EQ(display->LineText(1, 1),
+                      FormatNumberedLine(1, display->LineNumberWidth(), tab, &whole,
+                                         static_cast<std::size_t>(offset)))
+                << "tab " << tab << " offset " << offset;
+        }
+    display->SetHorizontalOffset(2'999'995);
+    EXPECT_EQ(display->LineText(2, 0), "56789");
+    display->SetHorizontalOffset(0);
+    EXPECT_EQ(display->LineText(2, 0).size(), kMaxTextOut);
+    // Painted at its end, the line's last characters reach the pane; past it, nothing.
+    const auto inked = [this] {
+        const auto dc = Frame();
+        int count = 0;
+        for (int x = 4; x < 100; ++x)
+            for (int y = MidY(2) - 4; y <= MidY(2) + 4; ++y)
+                count += dc->Pixel(x, y) != settings.normBackground ? 1 : 0;
+        return count;
+    };
+    display->SetHorizontalOffset(2'999'990);
+    EXPECT_GT(inked(), 0);
+    display->SetHorizontalOffset(3'000'000);
+    EXPECT_EQ(inked(), 0);
 }
 
 TEST_F(DisplayTest, FindMatchesCaseOnlyWhenAsked)
