@@ -152,6 +152,7 @@ std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options
         g_lastLoaded = nullptr;
     m_loadSerial = ++g_loadCount;
     m_twin = nullptr;
+    m_notTwin = nullptr;
     ClearRecords();
     m_options = options.optionBits;
     m_tabSize = options.tabSize;
@@ -199,8 +200,14 @@ bool DIFFFILE::TakeRecordsOfTwin(DIFFFILE &other)
         return false;
     const FileSnapshot *mine = m_file.HeldSnapshot();
     const FileSnapshot *theirs = other.m_file.HeldSnapshot();
-    if (mine == nullptr || theirs == nullptr || mine->size != theirs->size || !SameBytesAs(other))
+    if (mine == nullptr || theirs == nullptr || mine->size != theirs->size)
         return false;
+    if (!SameBytesAs(other)) {
+        // Matching need not compare them again.
+        m_notTwin = &other;
+        m_notTwinLoad = other.m_loadSerial;
+        return false;
+    }
     m_records = other.m_records;
     m_widestLine = other.m_widestLine;
     m_lineEndKinds = other.m_lineEndKinds;
@@ -654,7 +661,9 @@ bool DIFFFILE::HasSameLinesAs(DIFFITEM &otherItem)
                        || (other->m_twin == this && other->m_twinLoad == m_loadSerial);
     if (twins)
         return m_file.ChangedOnDisk() == 0 && other->m_file.ChangedOnDisk() == 0;
-    return SameBytesAs(*other);
+    const bool differed = (m_notTwin == other && m_notTwinLoad == other->m_loadSerial)
+                          || (other->m_notTwin == this && other->m_notTwinLoad == m_loadSerial);
+    return !differed && SameBytesAs(*other);
 }
 
 // Compares the two files block by block, up to the first difference.

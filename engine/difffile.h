@@ -85,4 +85,7 @@ private:
     // The side whose records this one copied, and that side's load then.
     const DIFFFILE *m_twin = nullptr;
     std::uint64_t m_twinLoad = 0;
+    // The side whose bytes were found to differ from this side's when loading, and its load.
+    const DIFFFILE *m_notTwin = nullptr;
+    std::uint64_t m_notTwinLoad = 0;
 };
