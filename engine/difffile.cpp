@@ -677,7 +677,9 @@ bool DIFFFILE::SameBytesAs(DIFFFILE &other)
         side->m_file.SetRecordNumber(-1); // the reads below move the file
     }
     const std::int64_t size = static_cast<std::int64_t>(m_file.HeldSnapshot()->size);
-    const std::size_t blockSize = kCompareBlockSize;
+    // A small file is read whole at once, the short read telling its end.
+    const auto blockSize = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(kCompareBlockSize) - 1, size) + 1);
     std::vector<unsigned char> mine(blockSize);
     std::vector<unsigned char> theirs(blockSize);
     std::int64_t offset = 0;

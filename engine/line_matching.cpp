@@ -762,12 +762,12 @@ static bool PairTwins(std::vector<LineRecord> &a, std::vector<LineRecord> &b, DI
                 return false;
         }
     }
+    // Appended one by one into room reserved at once: each row is written once, not first
+    // filled with its defaults.
     std::vector<DiffEntry> &rows = list.Entries();
-    const std::size_t first = rows.size();
-    rows.resize(first + count);
-    DiffEntry *row = rows.data() + first;
+    rows.reserve(rows.size() + count);
     for (std::size_t k = 0; k < count; ++k)
-        row[k] = DiffEntry{static_cast<std::int32_t>(k), static_cast<std::int32_t>(k), 0, 0};
+        rows.push_back(DiffEntry{static_cast<std::int32_t>(k), static_cast<std::int32_t>(k), 0, 0});
     list.SetState(1);
     return true;
 }
