@@ -774,8 +774,6 @@ int MAINWINDOW::Sized(MessageParam kind, MessageParam size)
         return 1;
     const int width = LowWord(size);
     const int height = HighWord(size);
-    if (m_display)
-        m_display->Resize(width, height);
     const bool maximized = kind == kSizeMaximized || IsWindowMaximized(m_hWnd);
     m_settings.zoomed = maximized ? 1 : 0;
     if (!maximized) {
@@ -787,6 +785,10 @@ int MAINWINDOW::Sized(MessageParam kind, MessageParam size)
                               + metrics.statusHeight + metrics.captionHeight
                               + (rows ? metrics.horizontalScrollBarHeight : 0);
     }
+    // Last: laying out may show or hide a scroll bar, whose own size message (handled inside
+    // this call) holds the newer size and must not be overwritten by this older one.
+    if (m_display)
+        m_display->Resize(width, height);
     return 0;
 }
 

@@ -234,6 +234,27 @@ TEST_F(MainWindowTest, MovesAndSizesAreRememberedOnlyForANormalWindow)
     EXPECT_EQ(settings->cxWidth, 700 + 2 * metrics.frameWidth);
 }
 
+// The size remembered is the frame's own, also when showing the rows brings the scroll bars
+// (each bar's size message comes while the one before is still being handled): a window
+// opened again from it has the same size instead of growing each time.
+TEST_F(MainWindowTest, RememberedSizeIsTheFramesSizeOnceRowsAreShown)
+{
+    WriteFile(Path("a.txt"), NumberedLines(200));
+    WriteFile(Path("b.txt"), NumberedLines(200, {5}));
+    for (int opening = 0; opening < 2; ++opening) {
+        if (opening > 0) {
+            window.reset();
+            window = std::make_unique<MAINWINDOW>(*settings);
+            ASSERT_TRUE(window->Create());
+        }
+        Compare(Path("a.txt"), Path("b.txt"));
+        QApplication::processEvents();
+        const QRect frame = window->m_hWnd->window()->frameGeometry();
+        EXPECT_EQ(settings->cxWidth, frame.width()) << "opening " << opening;
+        EXPECT_EQ(settings->cyHeight, frame.height()) << "opening " << opening;
+    }
+}
+
 TEST_F(MainWindowTest, CloseSavesTheSettingsAndEndsTheWindow)
 {
     Command(kCmdLineNumbers);
