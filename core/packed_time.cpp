@@ -22,6 +22,11 @@ void PackLocalTime(std::time_t when, std::uint32_t &date, std::uint32_t &time)
 {
     // localtime_r need not look at TZ again; tzset makes a changed TZ count.
     tzset();
+    PackLocalTimeInSetZone(when, date, time);
+}
+
+void PackLocalTimeInSetZone(std::time_t when, std::uint32_t &date, std::uint32_t &time)
+{
     std::tm local{};
     if (localtime_r(&when, &local) == nullptr) {
         date = 0; // a time the calendar cannot hold: no date

@@ -10,6 +10,8 @@
 [[nodiscard]] std::uint32_t PackTime(int hour, int minute, int second);
 // Local time of a file-system time stamp, packed.
 void PackLocalTime(std::time_t when, std::uint32_t &date, std::uint32_t &time);
+// The same without reading the time zone again: for many stamps in a row after one tzset().
+void PackLocalTimeInSetZone(std::time_t when, std::uint32_t &date, std::uint32_t &time);
 // From the MS-DOS date and time fields of a zip entry.
 void PackDosDateTime(std::uint16_t dosDate, std::uint16_t dosTime, std::uint32_t &date,
                      std::uint32_t &time);

@@ -353,20 +353,6 @@ struct FoundName
     bool folder = false;
 };
 
-// The local time of a time stamp, packed. The walk sets the time zone once (tzset) before it
-// starts: localtime_r then keeps to it without looking at the zone file again for each entry.
-void PackLocalTimeInWalk(std::time_t when, std::uint32_t &date, std::uint32_t &time)
-{
-    std::tm local{};
-    if (localtime_r(&when, &local) == nullptr) {
-        date = 0; // a time the calendar cannot hold: no date
-        time = 0;
-        return;
-    }
-    date = PackDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    time = PackTime(local.tm_hour, local.tm_min, local.tm_sec);
-}
-
 // One walk over a directory tree. Keeps the folders on the current descent path so that a
 // symbolic link back up the tree is listed but never entered.
 class Enumerator
@@ -449,7 +435,7 @@ private:
     {
         auto entry = std::make_unique<DirEntry>();
         entry->attributes = found.folder ? kAttrDirectory : 0;
-        PackLocalTimeInWalk(found.modified, entry->date, entry->time);
+        PackLocalTimeInSetZone(found.modified, entry->date, entry->time);
         // A folder has no size of its own, so two folders never differ by one.
         entry->size = found.folder ? 0 : found.size;
         entry->name = found.name;
