@@ -352,7 +352,7 @@ private:
         const std::int64_t unique = CountLevels(a, b, c, d);
         if (unique == 0)
             return MatchGreedily(a, b, c, d);
-        CollectUniqueLines(a, b, c, d, unique);
+        CollectUniqueLines(unique, a, c);
 
         Pos i = a;
         Pos j = b;
@@ -445,33 +445,46 @@ private:
     }
 
     // Counts b's side, then a's against it. Afterwards a's state is 1 exactly for the hashes
-    // found once on each side (records without a line in the file do not count).
+    // found once on each side (records without a line in the file do not count). Each pass
+    // also notes the records that may turn out unique (the first counted record of a hash,
+    // and every uncounted one), so that listing the unique lines never walks the region again.
     std::int64_t CountOccurrences(Pos a, Pos b, Pos c, Pos d)
     {
+        m_firstA.clear();
+        m_firstB.clear();
+        m_uncountedA.clear();
+        m_uncountedB.clear();
         m_tableB.Clear();
         for (Pos y = b; y < d; ++y) {
             const LineRecord &record = B(y);
-            if (record.offset < 0)
+            if (record.offset < 0) {
+                m_uncountedB.push_back(y);
                 continue;
+            }
             const std::uint16_t hash = Hash16(record);
             const unsigned state = m_tableB.Get(hash);
-            if (state == kStateAbsent)
+            if (state == kStateAbsent) {
                 m_tableB.Set(hash, kStateOnce);
-            else if (state == kStateOnce)
+                m_firstB.push_back(y);
+            } else if (state == kStateOnce) {
                 m_tableB.Set(hash, kStateTwice);
+            }
         }
         m_tableA.Clear();
         std::int64_t unique = 0;
         for (Pos x = a; x < c; ++x) {
             const LineRecord &record = A(x);
-            if (record.offset < 0)
+            if (record.offset < 0) {
+                m_uncountedA.push_back(x);
                 continue;
+            }
             const std::uint16_t hash = Hash16(record);
             const unsigned stateA = m_tableA.Get(hash);
             const unsigned stateB = m_tableB.Get(hash);
             if (stateA == kStateAbsent) {
                 if (stateB == kStateOnce) {
                     m_tableA.Set(hash, kStateOnce);
+                    m_firstA.push_back(x);
                     ++unique;
                 } else if (stateB == kStateTwice) {
                     m_tableB.Set(hash, kStateMore);
@@ -487,8 +500,10 @@ private:
     }
 
     // Lists where the region's unique lines lie, so that the anchor search never walks the
-    // records: for each unique hash its one counted position on both sides.
-    void CollectUniqueLines(Pos a, Pos b, Pos c, Pos d, std::int64_t unique)
+    // records: for each unique hash its one counted position on both sides. A hash unique
+    // on both sides has one counted record per side, the first one the count noted; b's
+    // side never changes a hash from once to more while a's side is counted.
+    void CollectUniqueLines(std::int64_t unique, Pos a, Pos c)
     {
         m_positions.Reset(unique);
         m_uniqueA.clear();
@@ -498,28 +513,42 @@ private:
         m_indexABuilt = false;
         m_regionA = a;
         m_regionEndA = c;
-        for (Pos x = a; x < c; ++x) {
-            const LineRecord &record = A(x);
-            const std::uint16_t hash = Hash16(record);
-            if (m_tableA.Get(hash) != kStateOnce)
-                continue;
-            if (record.offset < 0) {
-                m_uncountedUniqueA = true;
-                continue;
+        const auto isUnique = [this](const LineRecord &record) {
+            return m_tableA.Get(Hash16(record)) == kStateOnce;
+        };
+        for (const Pos x : m_firstA) {
+            if (isUnique(A(x))) {
+                m_uniqueA.push_back(x);
+                m_positions.SetA(Hash16(A(x)), x);
             }
-            m_uniqueA.push_back(x);
-            m_positions.SetA(hash, x);
         }
-        for (Pos y = b; y < d; ++y) {
-            const LineRecord &record = B(y);
-            const std::uint16_t hash = Hash16(record);
-            if (m_tableA.Get(hash) != kStateOnce)
-                continue;
-            m_uniqueBAll.push_back(y);
-            if (record.offset < 0)
-                continue;
-            m_uniqueB.push_back(y);
-            m_positions.SetB(hash, y);
+        for (const Pos x : m_uncountedA) {
+            if (isUnique(A(x))) {
+                m_uncountedUniqueA = true;
+                break;
+            }
+        }
+        for (const Pos y : m_firstB) {
+            if (isUnique(B(y))) {
+                m_uniqueB.push_back(y);
+                m_positions.SetB(Hash16(B(y)), y);
+            }
+        }
+        if (m_uncountedB.empty()) {
+            m_uniqueBAll = m_uniqueB;
+        } else {
+            // Both lists ascend; the uncounted unique ones are merged in.
+            std::size_t k = 0;
+            for (const Pos y : m_uncountedB) {
+                if (!isUnique(B(y)))
+                    continue;
+                for (; k < m_uniqueB.size() && m_uniqueB[k] < y; ++k)
+                    m_uniqueBAll.push_back(m_uniqueB[k]);
+                m_uniqueBAll.push_back(y);
+            }
+            m_uniqueBAll.insert(m_uniqueBAll.end(),
+                                m_uniqueB.begin() + static_cast<std::ptrdiff_t>(k),
+                                m_uniqueB.end());
         }
         m_nextUniqueA = 0;
         m_nextUniqueB = 0;
@@ -663,6 +692,12 @@ private:
     std::vector<Pos> m_uniqueA;
     std::vector<Pos> m_uniqueB;    // counted records only
     std::vector<Pos> m_uniqueBAll; // with the records that have no line in the file
+    // Noted while counting: the first counted record of each hash (a's side: of each hash
+    // once on b's side), and the records without a line in the file.
+    std::vector<Pos> m_firstA;
+    std::vector<Pos> m_firstB;
+    std::vector<Pos> m_uncountedA;
+    std::vector<Pos> m_uncountedB;
     UniquePositions m_positions;
     std::size_t m_nextUniqueA = 0;
     std::size_t m_nextUniqueB = 0;
