@@ -18,22 +18,12 @@
 # the entries listed on both sides.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+. "$here/bench/build_release.sh"
 
 kestacon="${1:-}"
 if [ -z "$kestacon" ]; then
     build="$here/build/release"
-    log="$(mktemp "${TMPDIR:-/tmp}/kesta_vs_tools_build.XXXXXX")"
-    # g++ 12 at -O3 reports string copies it cannot bound as overlapping (-Wrestrict); a
-    # warning there must not keep the benchmark from building.
-    if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTA_TESTS=OFF \
-               -DKESTA_BENCH=OFF -DCMAKE_CXX_FLAGS="-Wno-error=restrict" &&
-           cmake --build "$build" -j2 --target kestacon; } >"$log" 2>&1; then
-        cat "$log" >&2
-        rm -f "$log"
-        echo "kestacon_vs_tools.sh: building kestacon failed" >&2
-        exit 1
-    fi
-    rm -f "$log"
+    kesta_build_release kestacon_vs_tools.sh "$build" OFF kestacon
     kestacon="$build/kestacon"
 fi
 [ -x "$kestacon" ] || { echo "kestacon_vs_tools.sh: $kestacon is not a program" >&2; exit 1; }

@@ -13,22 +13,12 @@
 # "net B/line" leaves out what the program holds when it compares two one-line files.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+. "$here/bench/build_release.sh"
 
 bench="${1:-}"
 if [ -z "$bench" ]; then
     build="$here/build/bench"
-    # g++ 12 at -O3 reports string copies it cannot bound as overlapping (-Wrestrict); a
-    # warning there must not keep the benchmark from building.
-    log="$(mktemp "${TMPDIR:-/tmp}/kesta_vs_diff_build.XXXXXX")"
-    if ! { cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTA_TESTS=OFF \
-               -DKESTA_BENCH=ON -DCMAKE_CXX_FLAGS="-Wno-error=restrict" &&
-           cmake --build "$build" -j2 --target compare_bench; } >"$log" 2>&1; then
-        cat "$log" >&2
-        rm -f "$log"
-        echo "vs_diff.sh: building compare_bench failed" >&2
-        exit 1
-    fi
-    rm -f "$log"
+    kesta_build_release vs_diff.sh "$build" ON compare_bench
     bench="$build/bench/compare_bench"
 fi
 [ -x "$bench" ] || { echo "vs_diff.sh: $bench is not a program" >&2; exit 1; }
