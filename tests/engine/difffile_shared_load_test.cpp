@@ -5,6 +5,7 @@
 #include "engine/difflist.h"
 #include "engine/line_matching.h"
 #include "support/test_support.h"
+#include "support/text_options.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -12,17 +13,10 @@
 #include <vector>
 
 using testsupport::TempDir;
+using testsupport::TextOptions;
 using testsupport::WriteFile;
 
 namespace {
-
-CompareOptions Options(std::uint32_t bits = 0, std::int32_t tabSize = 4)
-{
-    CompareOptions options;
-    options.optionBits = bits;
-    options.tabSize = tabSize;
-    return options;
-}
 
 // What a load leaves in a side, apart from the file's date.
 struct Loaded
@@ -100,7 +94,7 @@ TEST(DiffFileSharedLoad, TheSecondSideGetsExactlyTheRecordsOfItsOwnLoad)
         const std::string label = "case " + std::to_string(c);
         WriteFile(dir / "left", cases[c].bytes);
         WriteFile(dir / "right", cases[c].bytes);
-        const CompareOptions options = Options(cases[c].bits);
+        const CompareOptions options = TextOptions(cases[c].bits);
         const Loaded alone = LoadedAlone(dir, dir / "right", options);
 
         DIFFFILE left;
@@ -130,32 +124,32 @@ TEST(DiffFileSharedLoad, RecordsAreNotTakenWhenTheyMightNotBeTheSame)
     WriteFile(dir / "left", text);
     WriteFile(dir / "right", text);
     WriteFile(dir / "other", ManyLines(299) + "changed\n");
-    const Loaded alone = LoadedAlone(dir, dir / "right", Options());
+    const Loaded alone = LoadedAlone(dir, dir / "right", TextOptions());
 
     // The earlier side was matched since its load: its links name partners.
     {
         DIFFFILE left;
         DIFFFILE other;
-        ASSERT_EQ(other.Load(dir / "other", Options(), nullptr), 0);
-        ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
+        ASSERT_EQ(other.Load(dir / "other", TextOptions(), nullptr), 0);
+        ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
         DIFFLIST list;
         ASSERT_EQ(CompareItems(nullptr, left, other, list, 0), kOk);
         DIFFFILE right;
-        ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+        ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
         EXPECT_TRUE(Take(right) == alone);
     }
     // Other options, or other bytes of the same size.
     {
         DIFFFILE left;
-        ASSERT_EQ(left.Load(dir / "left", Options(kOptIgnoreCase), nullptr), 0);
+        ASSERT_EQ(left.Load(dir / "left", TextOptions(kOptIgnoreCase), nullptr), 0);
         DIFFFILE right;
-        ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+        ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
         EXPECT_TRUE(Take(right) == alone);
         std::string sameSize = text;
         sameSize[sameSize.size() / 2] = sameSize[sameSize.size() / 2] == 'x' ? 'y' : 'x';
         WriteFile(dir / "left", sameSize);
-        ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
-        ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+        ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
+        ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
         Loaded got = Take(right);
         EXPECT_EQ(got.links, alone.links);
         EXPECT_EQ(got.hashes, alone.hashes);
@@ -167,17 +161,17 @@ TEST(DiffFileSharedLoad, RecordsAreNotTakenWhenTheyMightNotBeTheSame)
         EXPECT_FALSE(left.HasSameLinesAs(right));
         // Bytes found different once are compared again after either side loads anew.
         WriteFile(dir / "left", text);
-        ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
+        ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
         EXPECT_TRUE(left.HasSameLinesAs(right));
         EXPECT_TRUE(Take(left) == alone);
     }
     // A side that has gone away is not looked at (the sanitizer build would catch it).
     {
         auto left = std::make_unique<DIFFFILE>();
-        ASSERT_EQ(left->Load(dir / "left", Options(), nullptr), 0);
+        ASSERT_EQ(left->Load(dir / "left", TextOptions(), nullptr), 0);
         left.reset();
         DIFFFILE right;
-        ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+        ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
         EXPECT_TRUE(Take(right) == alone);
     }
 }
@@ -189,8 +183,8 @@ TEST(DiffFileSharedLoad, AFileChangedAfterTheSharedLoadIsNoTwin)
     WriteFile(dir / "right", ManyLines(100));
     DIFFFILE left;
     DIFFFILE right;
-    ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
-    ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
     WriteFile(dir / "left", ManyLines(100) + "more\n");
     EXPECT_FALSE(left.HasSameLinesAs(right));
     EXPECT_FALSE(right.HasSameLinesAs(left));
@@ -212,9 +206,9 @@ TEST(DiffFileSharedLoad, ADerivedSideLoadsOnItsOwn)
     WriteFile(dir / "left", ManyLines(10));
     WriteFile(dir / "right", ManyLines(10));
     DIFFFILE left;
-    ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
     // Its own load finds more lines than it may hold.
     LimitedSide right(5);
-    EXPECT_EQ(right.Load(dir / "right", Options(), nullptr), -1);
+    EXPECT_EQ(right.Load(dir / "right", TextOptions(), nullptr), -1);
     EXPECT_EQ(right.RecordCount(), 0);
 }

@@ -7,6 +7,7 @@
 #include "engine/line_matching.h"
 #include "support/counting_status.h"
 #include "support/test_support.h"
+#include "support/text_options.h"
 
 #include <cstdio>
 #include <ctime>
@@ -19,17 +20,10 @@
 #include <vector>
 
 using testsupport::TempDir;
+using testsupport::TextOptions;
 using testsupport::WriteFile;
 
 namespace {
-
-CompareOptions Options(std::uint32_t bits = 0, std::int32_t tabSize = 4)
-{
-    CompareOptions options;
-    options.optionBits = bits;
-    options.tabSize = tabSize;
-    return options;
-}
 
 std::vector<std::string> TextsInOrder(DIFFFILE &file)
 {
@@ -115,7 +109,7 @@ TEST(DiffFile, LinesSplitAtEveryKindOfLineEnd)
     for (const Case &c : cases) {
         WriteFile(dir / "side.txt", c.bytes);
         DIFFFILE file;
-        ASSERT_EQ(file.Load(dir / "side.txt", Options(), nullptr), 0);
+        ASSERT_EQ(file.Load(dir / "side.txt", TextOptions(), nullptr), 0);
         EXPECT_EQ(TextsInOrder(file), c.lines) << c.caption;
         EXPECT_EQ(TextsBackwards(file), c.lines) << c.caption;
         EXPECT_EQ(TextsInOrder(file), c.lines) << c.caption << " (read again)";
@@ -134,9 +128,9 @@ TEST(DiffFile, CaptionShowsTheFileDateSizeAndLineCount)
     SetModificationTime(dir / "crlf", when);
 
     DIFFFILE file;
-    ASSERT_EQ(file.Load(dir / "empty", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "empty", TextOptions(), nullptr), 0);
     EXPECT_EQ(file.Caption(), "05.03.2004 14:07  -  0 bytes  -  1 lines");
-    ASSERT_EQ(file.Load(dir / "crlf", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "crlf", TextOptions(), nullptr), 0);
     EXPECT_EQ(file.Caption(), "05.03.2004 14:07  -  10 bytes  -  2 lines  - crlf");
 
     std::span<ColumnDescriptor> columns = file.ColumnDescriptors(0, 0);
@@ -160,13 +154,13 @@ TEST(DiffFile, BlockBoundariesDoNotChangeTheLines)
                  + "\n";
     ASSERT_EQ(block.size(), 8192u);
     WriteFile(dir / "block", block);
-    ASSERT_EQ(file.Load(dir / "block", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "block", TextOptions(), nullptr), 0);
     EXPECT_EQ(file.RecordCount(), 128);
 
     // A CR LF pair split by the block end is one line end.
     std::string split = std::string(8191, 'x') + "\r\nnext";
     WriteFile(dir / "split", split);
-    ASSERT_EQ(file.Load(dir / "split", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "split", TextOptions(), nullptr), 0);
     EXPECT_EQ(TextsInOrder(file), (std::vector<std::string>{std::string(8191, 'x'), "next"}));
     EXPECT_EQ(CaptionAfterDate(file), "8197 bytes  -  2 lines  - crlf");
 
@@ -175,7 +169,7 @@ TEST(DiffFile, BlockBoundariesDoNotChangeTheLines)
     std::string spanning = std::string(8000, '-') + "\n" + std::string(190, 'y') + "\xE4\xB8\xAD"
                            + std::string(300, 'z') + "\nlast\n";
     WriteFile(dir / "spanning", spanning);
-    ASSERT_EQ(file.Load(dir / "spanning", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "spanning", TextOptions(), nullptr), 0);
     ASSERT_EQ(file.RecordCount(), 3);
     EXPECT_EQ(file.RecordOffset(1), 8001);
     EXPECT_EQ(file.RecordOffset(2), 8001 + 190 + 3 + 300 + 1);
@@ -184,11 +178,11 @@ TEST(DiffFile, BlockBoundariesDoNotChangeTheLines)
 
     std::string wide = std::string(8191, 'y') + "\xE4\xB8\xAD" + std::string(10, 'z');
     WriteFile(dir / "wide", wide);
-    ASSERT_EQ(file.Load(dir / "wide", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "wide", TextOptions(), nullptr), 0);
     EXPECT_EQ(file.WidestLine(), 8191u + 2 + 10);
     DIFFFILE whole;
     WriteFile(dir / "whole", "z" + wide);
-    ASSERT_EQ(whole.Load(dir / "whole", Options(), nullptr), 0);
+    ASSERT_EQ(whole.Load(dir / "whole", TextOptions(), nullptr), 0);
     EXPECT_EQ(whole.WidestLine(), 8192u + 2 + 10);
 }
 
@@ -200,15 +194,15 @@ TEST(DiffFile, OptionsShapeTheHashesNotTheTexts)
     const std::uint32_t bits = kOptIgnoreCase | kOptIgnoreTrailingBlanks | kOptExpandTabs;
     DIFFFILE left;
     DIFFFILE right;
-    ASSERT_EQ(left.Load(dir / "left", Options(bits, 4), nullptr), 0);
-    ASSERT_EQ(right.Load(dir / "right", Options(bits, 4), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(bits, 4), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", TextOptions(bits, 4), nullptr), 0);
     EXPECT_TRUE(left.Records()[0].Equals(right.Records()[0]));
     EXPECT_TRUE(left.Records()[1].Equals(right.Records()[1]));
     EXPECT_EQ(*left.RecordText(0), "Hello  ");
 
-    ASSERT_EQ(left.Load(dir / "left", Options(bits, 8), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(bits, 8), nullptr), 0);
     EXPECT_FALSE(left.Records()[1].Equals(right.Records()[1]));
-    ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
     EXPECT_FALSE(left.Records()[0].Equals(right.Records()[0]));
 }
 
@@ -218,7 +212,7 @@ TEST(DiffFile, TextOfAChangedOrVanishedFileIsNull)
     const std::string path = dir / "side.txt";
     WriteFile(path, "one\ntwo\nthree\n");
     DIFFFILE file;
-    ASSERT_EQ(file.Load(path, Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(path, TextOptions(), nullptr), 0);
     EXPECT_EQ(*file.RecordText(2), "three");
     EXPECT_EQ(file.RecordText(3), nullptr);
     EXPECT_EQ(file.RecordText(-1), nullptr);
@@ -241,7 +235,7 @@ TEST(DiffFile, TextOfAChangedOrVanishedFileIsNull)
 
     // Cut short while open: the lines past the new end have no text.
     WriteFile(path, "one\ntwo\nthree\n");
-    ASSERT_EQ(file.Load(path, Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(path, TextOptions(), nullptr), 0);
     ASSERT_EQ(truncate(path.c_str(), 2), 0);
     EXPECT_EQ(file.RecordText(2), nullptr);
 }
@@ -250,18 +244,18 @@ TEST(DiffFile, LoadFailuresAndCancellation)
 {
     TempDir dir;
     DIFFFILE file;
-    EXPECT_EQ(file.Load(dir / "missing", Options(), nullptr), -1);
-    EXPECT_EQ(file.Load(dir.Path(), Options(), nullptr), -1);
+    EXPECT_EQ(file.Load(dir / "missing", TextOptions(), nullptr), -1);
+    EXPECT_EQ(file.Load(dir.Path(), TextOptions(), nullptr), -1);
 
     WriteFile(dir / "five", "1\n22\n333\n4444\n55555\n");
     CancelAfter status(3);
-    EXPECT_EQ(file.Load(dir / "five", Options(), &status), 1);
+    EXPECT_EQ(file.Load(dir / "five", TextOptions(), &status), 1);
     EXPECT_EQ(file.RecordCount(), 2); // the lines before the cancelled one stay
     EXPECT_EQ(status.m_lastTotal, 20);
     EXPECT_EQ(status.m_lastDone, 8); // after the text of the third line
 
     CancelAfter never(1000);
-    EXPECT_EQ(file.Load(dir / "five", Options(), &never), 0);
+    EXPECT_EQ(file.Load(dir / "five", TextOptions(), &never), 0);
     EXPECT_EQ(never.m_lastDone, 19);
 }
 
@@ -278,9 +272,9 @@ TEST(DiffFile, MoreLinesThanRecordNumbersFailCleanly)
     WriteFile(dir / "three", "a\nb\nc\n");
     WriteFile(dir / "four", "a\nb\nc\nd");
     LimitedFile file(3);
-    EXPECT_EQ(file.Load(dir / "three", Options(), nullptr), 0);
+    EXPECT_EQ(file.Load(dir / "three", TextOptions(), nullptr), 0);
     EXPECT_EQ(file.RecordCount(), 3);
-    EXPECT_EQ(file.Load(dir / "four", Options(), nullptr), -1);
+    EXPECT_EQ(file.Load(dir / "four", TextOptions(), nullptr), -1);
     EXPECT_EQ(file.RecordCount(), 0);
     EXPECT_EQ(file.RecordText(0), nullptr);
 
@@ -293,10 +287,10 @@ TEST(DiffFile, MoreLinesThanRecordNumbersFailCleanly)
             WriteFile(dir / "many", text);
             const std::string label = std::to_string(count) + (end[0] == '\r' ? " crlf" : " lf");
             LimitedFile enough(static_cast<std::int64_t>(count));
-            EXPECT_EQ(enough.Load(dir / "many", Options(), nullptr), 0) << label;
+            EXPECT_EQ(enough.Load(dir / "many", TextOptions(), nullptr), 0) << label;
             EXPECT_EQ(enough.RecordCount(), static_cast<std::int64_t>(count)) << label;
             LimitedFile tooFew(static_cast<std::int64_t>(count) - 1);
-            EXPECT_EQ(tooFew.Load(dir / "many", Options(), nullptr), -1) << label;
+            EXPECT_EQ(tooFew.Load(dir / "many", TextOptions(), nullptr), -1) << label;
             EXPECT_EQ(tooFew.RecordCount(), 0) << label;
         }
     }
@@ -308,7 +302,7 @@ TEST(DiffFile, VeryLongLineWithoutLineEnd)
     const std::size_t length = 50u * 1024 * 1024;
     WriteFile(dir / "long", std::string(length, 'q'));
     DIFFFILE file;
-    ASSERT_EQ(file.Load(dir / "long", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "long", TextOptions(), nullptr), 0);
     ASSERT_EQ(file.RecordCount(), 1);
     EXPECT_EQ(file.WidestLine(), length);
     std::unique_ptr<STRING> text = file.RecordText(0);
@@ -442,7 +436,7 @@ TEST(DiffFile, RecordsDoNotDependOnTheBlockSizeAndHashEachLineExactly)
                                           + std::to_string(tabSize);
                 const std::vector<LineHash> expected = HashEachLine(texts[t], bits, tabSize);
                 DIFFFILE whole;
-                ASSERT_EQ(whole.Load(dir / "side", Options(bits, tabSize), nullptr), 0);
+                ASSERT_EQ(whole.Load(dir / "side", TextOptions(bits, tabSize), nullptr), 0);
                 EXPECT_TRUE(whole.HashesPending());
                 const std::vector<LineRecord> records = whole.Records();
                 ASSERT_EQ(records.size(), expected.size()) << label;
@@ -456,7 +450,7 @@ TEST(DiffFile, RecordsDoNotDependOnTheBlockSizeAndHashEachLineExactly)
 
                 for (const std::size_t blockSize : blockSizes) {
                     BlockFile pieces(blockSize);
-                    ASSERT_EQ(pieces.Load(dir / "side", Options(bits, tabSize), nullptr), 0);
+                    ASSERT_EQ(pieces.Load(dir / "side", TextOptions(bits, tabSize), nullptr), 0);
                     EXPECT_EQ(pieces.WidestLine(), widest) << label << " block " << blockSize;
                     EXPECT_EQ(pieces.Caption(), whole.Caption()) << label;
                     const std::vector<LineRecord> &got = pieces.Records();
@@ -523,16 +517,16 @@ TEST(DiffFile, IdenticalFilesPairTwinsWithoutHashingAndGiveTheUsualRows)
         WriteFile(dir / "right", cases[c].bytes);
         DIFFFILE left;
         DIFFFILE right;
-        ASSERT_EQ(left.Load(dir / "left", Options(cases[c].bits), nullptr), 0);
-        ASSERT_EQ(right.Load(dir / "right", Options(cases[c].bits), nullptr), 0);
+        ASSERT_EQ(left.Load(dir / "left", TextOptions(cases[c].bits), nullptr), 0);
+        ASSERT_EQ(right.Load(dir / "right", TextOptions(cases[c].bits), nullptr), 0);
         const Rows twins = CompareFiles(left, right);
         EXPECT_TRUE(left.HashesPending() && right.HashesPending()) << label;
 
         // Hashed before the comparison: the lines are matched as usual.
         DIFFFILE usualLeft;
         DIFFFILE usualRight;
-        ASSERT_EQ(usualLeft.Load(dir / "left", Options(cases[c].bits), nullptr), 0);
-        ASSERT_EQ(usualRight.Load(dir / "right", Options(cases[c].bits), nullptr), 0);
+        ASSERT_EQ(usualLeft.Load(dir / "left", TextOptions(cases[c].bits), nullptr), 0);
+        ASSERT_EQ(usualRight.Load(dir / "right", TextOptions(cases[c].bits), nullptr), 0);
         (void)usualLeft.Records();
         ExpectSameRows(twins, CompareFiles(usualLeft, usualRight), label);
 
@@ -555,8 +549,8 @@ TEST(DiffFile, FilesThatDifferOrAreReadDifferentlyAreMatchedLineByLine)
     WriteFile(dir / "right", "same\nHELLO\nend\n"); // same size, other bytes
     DIFFFILE left;
     DIFFFILE right;
-    ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
-    ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
     EXPECT_FALSE(left.HasSameLinesAs(right));
     Rows rows = CompareFiles(left, right);
     ASSERT_EQ(rows.entries.size(), 3u);
@@ -564,15 +558,15 @@ TEST(DiffFile, FilesThatDifferOrAreReadDifferentlyAreMatchedLineByLine)
 
     // The same bytes under other options: not twins, and case now matters on one side only.
     WriteFile(dir / "right", "same\nHello\nend\n");
-    ASSERT_EQ(left.Load(dir / "left", Options(kOptIgnoreCase), nullptr), 0);
-    ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(kOptIgnoreCase), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
     EXPECT_FALSE(left.HasSameLinesAs(right));
     rows = CompareFiles(left, right);
     EXPECT_EQ(rows.entries[0].flags & kEntryDiffers, kEntryDiffers);
 
     // A side is never the twin of itself, nor of a side already hashed.
-    ASSERT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
-    ASSERT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+    ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
+    ASSERT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
     EXPECT_FALSE(left.HasSameLinesAs(left));
     (void)right.Records();
     EXPECT_FALSE(left.HasSameLinesAs(right));
@@ -583,7 +577,7 @@ TEST(DiffFile, TextRequestsAfterHashingStillFindTheirLines)
     TempDir dir;
     WriteFile(dir / "side", "one\ntwo\nthree\n");
     DIFFFILE file;
-    ASSERT_EQ(file.Load(dir / "side", Options(), nullptr), 0);
+    ASSERT_EQ(file.Load(dir / "side", TextOptions(), nullptr), 0);
     EXPECT_EQ(*file.RecordText(0), "one");
     (void)file.Records(); // reads the file again in between
     EXPECT_EQ(*file.RecordText(1), "two");
@@ -639,7 +633,7 @@ TEST(DiffFile, LineWidthsAndHashesAgreeWithMeasuringByteByByte)
                                           + std::to_string(bits) + " tab " + std::to_string(tabSize)
                                           + " '" + line + "'";
                 DIFFFILE file;
-                ASSERT_EQ(file.Load(dir / "side", Options(bits, tabSize), nullptr), 0);
+                ASSERT_EQ(file.Load(dir / "side", TextOptions(bits, tabSize), nullptr), 0);
                 ASSERT_EQ(file.WidestLine(), expected.width) << label;
                 // Whether the line was taken as plain decides how it is hashed.
                 const LineRecord &last = file.Records().back();
@@ -661,8 +655,8 @@ TEST(DiffFile, IdenticalFilesReportProgressAsMatchingDoesAndCancelCleanly)
     const auto compare = [&](bool hashFirst, CountingStatus &status, DIFFLIST &list) {
         DIFFFILE left;
         DIFFFILE right;
-        EXPECT_EQ(left.Load(dir / "left", Options(), nullptr), 0);
-        EXPECT_EQ(right.Load(dir / "right", Options(), nullptr), 0);
+        EXPECT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
+        EXPECT_EQ(right.Load(dir / "right", TextOptions(), nullptr), 0);
         if (hashFirst)
             (void)left.Records();
         return CompareItems(&status, left, right, list, 0);
