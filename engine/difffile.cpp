@@ -2,6 +2,7 @@
 
 #include "core/file_snapshot.h"
 #include "core/locale_settings.h"
+#include "core/memory_advice.h"
 #include "core/status_io.h"
 #include "engine/line_hash.h"
 
@@ -208,7 +209,10 @@ bool DIFFFILE::TakeRecordsOfTwin(DIFFFILE &other)
         m_notTwinLoad = other.m_loadSerial;
         return false;
     }
-    m_records = other.m_records;
+    m_records.clear();
+    m_records.reserve(other.m_records.size());
+    AdviseHugePages(m_records.data(), m_records.capacity() * sizeof(LineRecord));
+    m_records.assign(other.m_records.begin(), other.m_records.end());
     m_widestLine = other.m_widestLine;
     m_lineEndKinds = other.m_lineEndKinds;
     m_hashesPending = true;
@@ -535,6 +539,7 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
             const std::int64_t expected = total / std::max<std::int64_t>(bytesPerLine, 1);
             m_records.reserve(static_cast<std::size_t>(
                 std::min<std::int64_t>(2 * expected + 1024, std::min(total + 1, m_recordLimit))));
+            AdviseHugePages(m_records.data(), m_records.capacity() * sizeof(LineRecord));
         }
         carried = count - at;
         bufferStart += static_cast<std::int64_t>(at);
@@ -566,7 +571,8 @@ void DIFFFILE::HashPendingRecords()
     const bool readable = m_file.ChangedOnDisk() == 0 && (m_file.IsOpen() || m_file.Open() == kOk);
 
     const std::size_t blockSize = m_loadBlockSize;
-    std::vector<unsigned char> storage(kLongestCutSequence + blockSize);
+    // Whole lines are hashed reading a little past their end.
+    std::vector<unsigned char> storage(kLongestCutSequence + blockSize + kWholeLineReadAhead);
     unsigned char *const buffer = storage.data();
     LineHasher hasher(m_options, m_tabSize);
     std::int64_t windowStart = 0; // file offset of buffer[0]
@@ -594,9 +600,9 @@ void DIFFFILE::HashPendingRecords()
                    <= windowStart + static_cast<std::int64_t>(windowCount)) {
             // The common line, whole in the window: its bytes are its hash, and its width was
             // measured when loading.
-            std::uint16_t h16 = 0xFFFF;
-            std::uint32_t h32 = 0xFFFFFFFF;
-            AddBytesToHashes(h16, h32, buffer + (record.offset - windowStart), record.hash);
+            std::uint16_t h16 = 0;
+            std::uint32_t h32 = 0;
+            HashWholeLine(buffer + (record.offset - windowStart), record.hash, h16, h32);
             record.link = UnmatchedLink(h16);
             record.hash = h32;
             continue;

@@ -80,7 +80,8 @@ public:
 
 protected:
     // Computes the hashes of the records added without them and clears m_hashesPending; the
-    // links of records matched meanwhile stay.
+    // links of records matched meanwhile stay. The two sides of a comparison may do this at the
+    // same time on two threads: it must touch nothing but this side's own state.
     virtual void HashPendingRecords();
 
     std::vector<LineRecord> m_records;

@@ -461,8 +461,85 @@ __attribute__((target("pclmul"))) void AddBlocksWithClmul(std::uint32_t &a, std:
     b = ReduceWithClmul(x16, fold16, kClmul16);
 }
 
+// Bytes 16 - head to 15 of a shuffle control taken at kHeadShuffle + head move the first head
+// bytes of a block to its end and clear the bytes in front of them (a control byte with its
+// high bit set gives 0).
+alignas(16) constexpr unsigned char kHeadShuffle[32] = {
+    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+    0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15};
+
+// Both registers of a whole line of n bytes (1 to kWholeLineMost) from zero registers: zero
+// bytes in front of a message leave a zero register as it is, so the bytes in front of the
+// first whole block become zeros instead of going through the tables, and the blocks fold as
+// in AddBlocksWithClmul. Reads up to 15 bytes past the line.
+__attribute__((target("pclmul,ssse3"))) void
+HashFromZeroWithClmul(const unsigned char *p, std::size_t n, std::uint32_t &a, std::uint32_t &b)
+{
+    const std::size_t head = (n - 1) % kClmulBlock + 1;
+    const __m128i control = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHeadShuffle + head));
+    __m128i x32 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), control);
+    __m128i x16 = x32;
+    const __m128i fold32 = _mm_set_epi64x(static_cast<long long>(kClmul32.foldHigh),
+                                          static_cast<long long>(kClmul32.foldLow));
+    const __m128i fold16 = _mm_set_epi64x(static_cast<long long>(kClmul16.foldHigh),
+                                          static_cast<long long>(kClmul16.foldLow));
+    for (std::size_t at = head; at < n; at += kClmulBlock) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
+        const __m128i low32 = _mm_clmulepi64_si128(x32, fold32, 0x00);
+        const __m128i low16 = _mm_clmulepi64_si128(x16, fold16, 0x00);
+        x32 = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x32, fold32, 0x11), low32), block);
+        x16 = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x16, fold16, 0x11), low16), block);
+    }
+    a = ReduceWithClmul(x32, fold32, kClmul32);
+    b = ReduceWithClmul(x16, fold16, kClmul16);
+}
+
 } // namespace
 #endif
+
+namespace {
+
+// The registers after n zero bytes from the start values, for every n up to kWholeLineMost:
+// a register is linear in its start value and the bytes, so a line's registers are those of
+// its bytes from zero registers with these added.
+template <typename Register, Register Polynomial>
+constexpr std::array<Register, kWholeLineMost + 1> MakeStartEffects()
+{
+    std::array<Register, kWholeLineMost + 1> effects{};
+    auto crc = static_cast<Register>(~Register{0});
+    for (std::size_t n = 0; n <= kWholeLineMost; ++n) {
+        effects[n] = crc;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) != 0 ? static_cast<Register>((crc >> 1) ^ Polynomial)
+                                 : static_cast<Register>(crc >> 1);
+    }
+    return effects;
+}
+constexpr auto kStartEffects32 = MakeStartEffects<std::uint32_t, kCrc32Polynomial>();
+constexpr auto kStartEffects16 = MakeStartEffects<std::uint16_t, kCrc16Polynomial>();
+
+} // namespace
+
+void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32)
+{
+    h16 = 0xFFFF;
+    h32 = 0xFFFFFFFF;
+    if (n == 0)
+        return;
+#if defined(KESTA_CRC_WITH_CLMUL)
+    static const bool hasClmul
+        = __builtin_cpu_supports("pclmul") != 0 && __builtin_cpu_supports("ssse3") != 0;
+    if (n <= kWholeLineMost && hasClmul) {
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        HashFromZeroWithClmul(p, n, a, b);
+        h32 = a ^ kStartEffects32[n];
+        h16 = static_cast<std::uint16_t>(b ^ kStartEffects16[n]);
+        return;
+    }
+#endif
+    AddBytesToHashes(h16, h32, p, n);
+}
 
 void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p, std::size_t n)
 {

@@ -36,6 +36,16 @@ void MarkLineBytes(const unsigned char *p, std::size_t n, std::uint64_t *stops,
 void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p,
                       std::size_t n);
 
+// Bytes a whole line's hashing may read past the line's end (never using them).
+inline constexpr std::size_t kWholeLineReadAhead = 16;
+// Lines up to this long are hashed whole in one go; longer ones as a run of bytes.
+inline constexpr std::size_t kWholeLineMost = 256;
+
+// Both CRCs of the n bytes at p from their start values (0xFFFF and 0xFFFFFFFF), as
+// AddBytesToHashes gives them, in fewer steps for short lines. The kWholeLineReadAhead bytes
+// after p + n must be readable.
+void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32);
+
 // Hashes one line at a time, the line's text given in one or more pieces. A piece never holds
 // a line-end byte (CR, LF, Ctrl-Z, NUL) and never ends inside a UTF-8 sequence unless the line
 // ends there: columns count display width, and a sequence cut in two would count as two

@@ -1,5 +1,6 @@
 #include "engine/line_matching.h"
 
+#include "core/memory_advice.h"
 #include "core/status_io.h"
 #include "engine/diffitem.h"
 #include "engine/difflist.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <pthread.h>
 #include <utility>
 #include <vector>
 
@@ -801,10 +803,35 @@ static bool PairTwins(std::vector<LineRecord> &a, std::vector<LineRecord> &b, DI
     // filled with its defaults.
     std::vector<DiffEntry> &rows = list.Entries();
     rows.reserve(rows.size() + count);
+    AdviseHugePages(rows.data(), rows.capacity() * sizeof(DiffEntry));
     for (std::size_t k = 0; k < count; ++k)
         rows.push_back(DiffEntry{static_cast<std::int32_t>(k), static_cast<std::int32_t>(k), 0, 0});
     list.SetState(1);
     return true;
+}
+
+// Sides with fewer lines together are hashed one after the other: starting a thread costs more.
+constexpr std::int64_t kHashTogetherFrom = 100000;
+
+void *HashRecordsOf(void *item)
+{
+    static_cast<void>(static_cast<DIFFITEM *>(item)->Records());
+    return nullptr;
+}
+
+// Both sides' pending line hashes, the first side's on a second thread while this one does the
+// second's: each side reads its own file into its own records, so the two share nothing.
+void HashBothSides(DIFFITEM &a, DIFFITEM &b)
+{
+    if (&a == &b || !a.HashesPending() || !b.HashesPending()
+        || a.RecordCount() + b.RecordCount() < kHashTogetherFrom)
+        return;
+    pthread_t worker;
+    // Without a thread to be had, the matcher hashes both in turn.
+    if (pthread_create(&worker, nullptr, HashRecordsOf, &a) != 0)
+        return;
+    static_cast<void>(b.Records());
+    pthread_join(worker, nullptr);
 }
 
 } // namespace
@@ -843,6 +870,7 @@ OpResult CompareItems(STATUS_IO *status, DIFFITEM &a, DIFFITEM &b, DIFFLIST &res
             return kErrorOrCancel;
         }
     } else {
+        HashBothSides(a, b);
         if ((MatchRegion(a, b, 0, 0, -1, -1, levelLimit, status) & kMatchCancelled) != 0)
             return kErrorOrCancel;
         std::vector<LineRecord> &recordsA = a.Records();
@@ -850,6 +878,7 @@ OpResult CompareItems(STATUS_IO *status, DIFFITEM &a, DIFFITEM &b, DIFFLIST &res
         // Every row takes at least one record: reserving the most keeps the list from being
         // copied while it grows (pages never written are never used).
         result.Entries().reserve(recordsA.size() + recordsB.size());
+        AdviseHugePages(result.Entries().data(), result.Entries().capacity() * sizeof(DiffEntry));
         if (!BuildList(recordsA, recordsB, result, status))
             return kErrorOrCancel;
     }

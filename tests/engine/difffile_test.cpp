@@ -542,6 +542,43 @@ TEST(DiffFile, IdenticalFilesPairTwinsWithoutHashingAndGiveTheUsualRows)
     }
 }
 
+TEST(DiffFile, LargeSidesHashedTogetherGiveTheRowsOfSidesHashedInTurn)
+{
+    // Enough lines that the comparison hashes the two sides on two threads at once, with
+    // lines of every length around the whole-line steps and some over the longest of them.
+    std::mt19937 random(11);
+    std::string leftText;
+    std::string rightText;
+    for (int k = 0; k < 70000; ++k) {
+        const std::size_t length = random() % 8 == 0 ? random() % 300 : random() % 40;
+        std::string line(length, 'a');
+        for (char &c : line)
+            c = static_cast<char>('a' + random() % 3);
+        leftText += line + "\n";
+        if (random() % 50 != 0)
+            rightText += line + (random() % 60 == 0 ? "x\n" : "\n");
+    }
+    TempDir dir;
+    WriteFile(dir / "left", leftText);
+    WriteFile(dir / "right", rightText);
+    for (const std::uint32_t bits : {0u, 0x08u}) {
+        DIFFFILE left;
+        DIFFFILE right;
+        ASSERT_EQ(left.Load(dir / "left", TextOptions(bits), nullptr), 0);
+        ASSERT_EQ(right.Load(dir / "right", TextOptions(bits), nullptr), 0);
+        const Rows together = CompareFiles(left, right);
+
+        DIFFFILE inTurnLeft;
+        DIFFFILE inTurnRight;
+        ASSERT_EQ(inTurnLeft.Load(dir / "left", TextOptions(bits), nullptr), 0);
+        ASSERT_EQ(inTurnRight.Load(dir / "right", TextOptions(bits), nullptr), 0);
+        (void)inTurnLeft.Records();
+        (void)inTurnRight.Records();
+        ExpectSameRows(together, CompareFiles(inTurnLeft, inTurnRight),
+                       "options " + std::to_string(bits));
+    }
+}
+
 TEST(DiffFile, FilesThatDifferOrAreReadDifferentlyAreMatchedLineByLine)
 {
     TempDir dir;

@@ -202,6 +202,29 @@ TEST(LineHash, AnyRunOfBytesContinuesBothRegistersExactly)
     }
 }
 
+TEST(LineHash, WholeLinesHashAsTheirBytesFromTheStartValues)
+{
+    // Around every block of the whole-line steps and past the longest line they take; the
+    // bytes after the line must not count.
+    std::mt19937 random(778);
+    std::vector<unsigned char> bytes(400 + kWholeLineReadAhead);
+    for (std::size_t length = 0; length <= 300; ++length) {
+        for (int round = 0; round < 8; ++round) {
+            for (unsigned char &byte : bytes)
+                byte = static_cast<unsigned char>(random());
+            const std::size_t at = random() % 32;
+            std::uint16_t expected16 = 0xFFFF;
+            std::uint32_t expected32 = 0xFFFFFFFF;
+            AddBytesToHashes(expected16, expected32, bytes.data() + at, length);
+            std::uint16_t h16 = 0;
+            std::uint32_t h32 = 0;
+            HashWholeLine(bytes.data() + at, length, h16, h32);
+            ASSERT_EQ(h16, expected16) << "length " << length;
+            ASSERT_EQ(h32, expected32) << "length " << length;
+        }
+    }
+}
+
 TEST(LineHash, TablesAreTheStandardOnes)
 {
     // Entry 1 of each table, and the check value of "123456789" (before the final inversion

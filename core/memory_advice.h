@@ -1,0 +1,10 @@
+// Hints to the system about how large arrays will be used. Advice only: ignoring it changes
+// nothing but speed.
+#pragma once
+
+#include <cstddef>
+
+// Asks for the whole 2 MiB pages inside [p, p + bytes) to be backed by huge pages when they are
+// first written: a large array filled from front to back then takes one page fault per 2 MiB
+// instead of one per 4 KiB. Arrays under a few MiB are left as they are.
+void AdviseHugePages(const void *p, std::size_t bytes);
