@@ -401,14 +401,18 @@ bool ReportPrinter::Print()
 constexpr int kStatusReport = 0;
 constexpr int kStatusFailure = 1;
 
-// Loads one side, telling the reader which.
-bool LoadSide(ITEM &side, const CompareOptions &options, STATUS_CONSOLE *status)
+// Loads both sides, telling the reader which one the dots are for.
+bool LoadSides(ITEM &left, ITEM &right, const CompareOptions &options, STATUS_CONSOLE *status)
 {
-    if (status != nullptr) {
-        const STRING message = STRING(kLoadingText) + ' ' + side.ShownName() + ' ';
-        status->ShowMessage(message.c_str());
-    }
-    return side.Load(options, status) == kOk;
+    return LoadBothSides(left, right, options, status,
+                         [status](const ITEM &side) {
+                             if (status == nullptr)
+                                 return;
+                             const STRING message
+                                 = STRING(kLoadingText) + ' ' + side.ShownName() + ' ';
+                             status->ShowMessage(message.c_str());
+                         })
+           == kOk;
 }
 
 // Tells apart the pairs of files the directory comparison left at "same as far as known" by
@@ -450,8 +454,7 @@ int CompareAndReport(const ConsoleOptions &options, ITEM &left, ITEM &right,
 {
     const CompareOptions &compare = options.compare;
     DIFFLIST list;
-    const bool compared = LoadSide(left, compare, status.get())
-                          && LoadSide(right, compare, status.get())
+    const bool compared = LoadSides(left, right, compare, status.get())
                           && ComparePair(left, right, list, compare, status.get()) == kOk
                           && (!options.compareContents
                               || CompareContents(left, right, list, compare, status.get()));

@@ -27,16 +27,15 @@ COMPARISON::~COMPARISON() = default;
 
 OpResult COMPARISON::Run(STATUS_IO *status)
 {
-    if (status != nullptr) {
-        status->SetStepCount(status->CurrentStep() + kRunSteps);
-        status->ShowMessage(kReadingLeftText);
-    }
-    if (const OpResult result = m_left.Load(*m_options, status); result != kOk)
-        return result;
     if (status != nullptr)
-        status->ShowMessage(kReadingRightText);
-    if (const OpResult result = m_right.Load(*m_options, status); result != kOk)
-        return result;
+        status->SetStepCount(status->CurrentStep() + kRunSteps);
+    const OpResult loaded
+        = LoadBothSides(m_left, m_right, *m_options, status, [&](const ITEM &side) {
+              if (status != nullptr)
+                  status->ShowMessage(&side == &m_left ? kReadingLeftText : kReadingRightText);
+          });
+    if (loaded != kOk)
+        return loaded;
     return ComparePair(m_left, m_right, m_result, *m_options, status);
 }
 

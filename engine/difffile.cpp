@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <climits>
 #include <cstring>
@@ -82,7 +83,8 @@ namespace {
 // copy of itself) copies its records instead of splitting the lines again. Cleared when that
 // side goes away or loads anew.
 DIFFFILE *g_lastLoaded = nullptr;
-std::uint64_t g_loadCount = 0;
+// Counted by loads on any thread.
+std::atomic<std::uint64_t> g_loadCount{0};
 
 // Bytes read at a time from each file when comparing two files' bytes: both blocks stay in the
 // nearer processor caches, which larger blocks would not.
@@ -149,7 +151,7 @@ std::span<ColumnDescriptor> DIFFFILE::ColumnDescriptors(int /*column*/, int /*so
 
 std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options, STATUS_IO *status)
 {
-    if (g_lastLoaded == this)
+    if (!m_apart && g_lastLoaded == this)
         g_lastLoaded = nullptr;
     m_loadSerial = ++g_loadCount;
     m_twin = nullptr;
@@ -174,7 +176,7 @@ std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options
     // The reader now stands nowhere in particular: the first text request positions it.
     m_file.SetRecordNumber(-1);
 
-    if (g_lastLoaded == nullptr || !TakeRecordsOfTwin(*g_lastLoaded)) {
+    if (m_apart || g_lastLoaded == nullptr || !TakeRecordsOfTwin(*g_lastLoaded)) {
         // Comparing the bytes may have moved the file: the split reads from its start.
         (void)m_file.Seek(0, 0);
         m_file.SetRecordNumber(-1);
@@ -183,7 +185,8 @@ std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options
             return result;
     }
     WriteCaption();
-    g_lastLoaded = this;
+    if (!m_apart)
+        g_lastLoaded = this;
     return 0;
 }
 

@@ -43,6 +43,11 @@ public:
     // not been hashed yet: the bytes of the two files are compared, not the lines.
     [[nodiscard]] bool HasSameLinesAs(DIFFITEM &other) override;
 
+    // The loads that follow run beside another side's load on another thread: they neither
+    // copy the records of a side loaded before nor offer theirs to a side loaded after, which
+    // would mean looking at a side that may be loading at the same time.
+    void LoadApartFromOtherSides() { m_apart = true; }
+
     [[nodiscard]] const STRING &Caption() const { return m_column[0].caption; }
     [[nodiscard]] std::uint16_t LineEndKinds() const { return m_lineEndKinds; }
     [[nodiscard]] TEXTFILE &File() { return m_file; }
@@ -81,6 +86,7 @@ private:
     // instead of splitting the lines again.
     [[nodiscard]] bool TakeRecordsOfTwin(DIFFFILE &other);
 
+    bool m_apart = false;           // see LoadApartFromOtherSides
     std::uint64_t m_loadSerial = 0; // tells the loads of all sides apart
     // The side whose records this one copied, and that side's load then.
     const DIFFFILE *m_twin = nullptr;

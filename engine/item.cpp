@@ -1,5 +1,6 @@
 #include "engine/item.h"
 
+#include "core/file_snapshot.h"
 #include "core/status_io.h"
 #include "core/temp_directory.h"
 #include "engine/difffile.h"
@@ -11,6 +12,12 @@
 #include "engine/zipfile.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <pthread.h>
+#include <typeinfo>
 #include <utility>
 
 // Every free numbered extension is tried at most once: ".000" to ".999".
@@ -146,8 +153,7 @@ OpResult ITEM::Load(const CompareOptions &options, STATUS_IO *status)
         const PATHNAME effective(EffectiveName());
         std::unique_ptr<DIFFFILE> file = CreateFileObject(ChooseFileKind(effective));
         const std::int32_t result = file->Load(Text(), options, status);
-        m_object = std::move(file);
-        return result == 0 ? kOk : static_cast<OpResult>(result);
+        return TakeLoadedObject(std::move(file), result);
     }
 
     auto listing = std::make_unique<DIRECTORYOBJECT>(options);
@@ -167,6 +173,155 @@ OpResult ITEM::Load(const CompareOptions &options, STATUS_IO *status)
     if (!m_memberPath.empty())
         m_displayName = Text() + NativeSeparator() + m_memberPath;
     return kOk;
+}
+
+std::int64_t ITEM::PlainTextSize(std::unique_ptr<DIFFFILE> &object)
+{
+    object.reset();
+    if (Classify() != kKindFile || IsArchive())
+        return -1;
+    const FileKindChoice choice = ChooseFileKind(PATHNAME(EffectiveName()));
+    if (choice.kind != FileKind::Text)
+        return -1;
+    std::unique_ptr<DIFFFILE> file = CreateFileObject(choice);
+    const DIFFFILE &created = *file;
+    const std::unique_ptr<FileSnapshot> snapshot = Snapshot();
+    if (typeid(created) != typeid(DIFFFILE) || !snapshot)
+        return -1;
+    object = std::move(file);
+    return static_cast<std::int64_t>(snapshot->size);
+}
+
+OpResult ITEM::TakeLoadedObject(std::unique_ptr<DIFFFILE> object, std::int32_t result)
+{
+    m_object = std::move(object);
+    return result == 0 ? kOk : static_cast<OpResult>(result);
+}
+
+namespace {
+
+// Two sides smaller than this together are read one after the other: a thread would cost more
+// than it saves.
+constexpr std::int64_t kLoadTogetherFrom = std::int64_t{1} << 20;
+// How often waiting for the right side passes its progress on.
+constexpr auto kProgressInterval = std::chrono::milliseconds(20);
+
+// The right side's load on a thread of its own. As its status it keeps the progress for the
+// waiting thread to pass on, and stops when that thread tells it to.
+class SideLoad final : public STATUS_IO
+{
+public:
+    SideLoad(std::unique_ptr<DIFFFILE> file, STRING path, const CompareOptions &options,
+             bool reports)
+        : STATUS_IO(1), m_file(std::move(file)), m_path(std::move(path)), m_options(options),
+          m_reports(reports)
+    {
+        m_file->LoadApartFromOtherSides();
+    }
+
+    [[nodiscard]] bool Start() { return pthread_create(&m_thread, nullptr, Run, this) == 0; }
+
+    // Waits for the load to end, passing its progress on to status every so often; a cancel
+    // there stops it. Answers the load's result.
+    std::int32_t Finish(STATUS_IO *status)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_finished) {
+            m_ended.wait_for(lock, kProgressInterval);
+            if (m_finished || status == nullptr)
+                continue;
+            lock.unlock();
+            if (status->ShowProgress(m_total.load(std::memory_order_relaxed),
+                                     m_done.load(std::memory_order_relaxed))
+                != 0)
+                Stop();
+            lock.lock();
+        }
+        lock.unlock();
+        pthread_join(m_thread, nullptr);
+        // The gauge shows where the load ended, as if it had watched it all along.
+        const std::int64_t total = m_total.load(std::memory_order_relaxed);
+        if (status != nullptr && total > 0)
+            static_cast<void>(status->ShowProgress(total, m_done.load(std::memory_order_relaxed)));
+        return m_result;
+    }
+    void Stop() { m_stop.store(true, std::memory_order_relaxed); }
+    [[nodiscard]] std::unique_ptr<DIFFFILE> TakeFile() { return std::move(m_file); }
+
+    void ShowMessage(const char * /*text*/) override {}
+    [[nodiscard]] std::int16_t CheckCancel() override
+    {
+        return m_stop.load(std::memory_order_relaxed) ? 1 : 0;
+    }
+    [[nodiscard]] std::int16_t ShowProgress(std::int64_t total, std::int64_t done) override
+    {
+        m_total.store(total, std::memory_order_relaxed);
+        m_done.store(done, std::memory_order_relaxed);
+        return CheckCancel();
+    }
+
+private:
+    static void *Run(void *self)
+    {
+        auto *load = static_cast<SideLoad *>(self);
+        // Without a status to pass progress to or take a cancel from, the load reports to none:
+        // it then splits its lines the fastest way.
+        const std::int32_t result
+            = load->m_file->Load(load->m_path, load->m_options, load->m_reports ? load : nullptr);
+        {
+            const std::lock_guard<std::mutex> lock(load->m_mutex);
+            load->m_result = result;
+            load->m_finished = true;
+        }
+        load->m_ended.notify_one();
+        return nullptr;
+    }
+
+    std::unique_ptr<DIFFFILE> m_file;
+    const STRING m_path;
+    const CompareOptions &m_options;
+    const bool m_reports;
+    pthread_t m_thread{};
+    std::atomic<bool> m_stop{false};
+    std::atomic<std::int64_t> m_total{0};
+    std::atomic<std::int64_t> m_done{0};
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_finished = false;    // under m_mutex
+    std::int32_t m_result = -1; // under m_mutex
+};
+
+} // namespace
+
+OpResult LoadBothSides(ITEM &left, ITEM &right, const CompareOptions &options, STATUS_IO *status,
+                       const std::function<void(const ITEM &side)> &announce)
+{
+    std::unique_ptr<DIFFFILE> leftFile;
+    std::unique_ptr<DIFFFILE> rightFile;
+    const std::int64_t leftSize = left.PlainTextSize(leftFile);
+    const std::int64_t rightSize = leftSize >= 0 ? right.PlainTextSize(rightFile) : -1;
+    std::unique_ptr<SideLoad> rightLoad;
+    if (rightSize >= 0 && leftSize + rightSize >= kLoadTogetherFrom) {
+        rightLoad = std::make_unique<SideLoad>(std::move(rightFile), right.Text(), options,
+                                               status != nullptr);
+        if (!rightLoad->Start())
+            rightLoad.reset(); // no thread to be had: one after the other
+    }
+
+    announce(left);
+    const OpResult leftResult = left.Load(options, status);
+    if (leftResult != kOk) {
+        if (rightLoad) {
+            rightLoad->Stop();
+            static_cast<void>(rightLoad->Finish(nullptr));
+        }
+        return leftResult;
+    }
+    announce(right);
+    if (!rightLoad)
+        return right.Load(options, status);
+    const std::int32_t rightResult = rightLoad->Finish(status);
+    return right.TakeLoadedObject(rightLoad->TakeFile(), rightResult);
 }
 
 // The directory part of a member path: up to and including its last separator.

@@ -11,10 +11,12 @@
 #include "core/string.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
 class BASEITEM;
+class DIFFFILE;
 class DIFFLIST;
 class DIRECTORYOBJECT;
 class STATUS_IO;
@@ -62,6 +64,14 @@ public:
     [[nodiscard]] BASEITEM *Object() const { return m_object.get(); }
     void DiscardObject();
 
+    // The size of this side when Load would read it as a plain text file (not an archive, an
+    // executable or an image, nor an editable text object a program installed), or -1. The
+    // object to load it into comes with it.
+    [[nodiscard]] std::int64_t PlainTextSize(std::unique_ptr<DIFFFILE> &object);
+    // Keeps object, loaded for this side elsewhere with result (as DIFFFILE::Load answers),
+    // as Load would have kept it.
+    [[nodiscard]] OpResult TakeLoadedObject(std::unique_ptr<DIFFFILE> object, std::int32_t result);
+
     // Exchanges path, member path, display name and the ownership of a temporary file with
     // other; exclusion patterns and error texts stay. Both objects are dropped.
     void SwapSide(ITEM &other);
@@ -84,6 +94,14 @@ private:
 // the archive side's error text set on failure.
 [[nodiscard]] bool ExtractMember(std::string_view memberName, STATUS_IO *status, ITEM &archive,
                                  ITEM &target);
+
+// Loads both sides as left.Load and then right.Load would, with the same results (the right
+// side is not loaded when the left one fails). Two plain text files of some size are read at
+// the same time, the right one on a second thread that reports its progress through status
+// once the left one is done. announce(side) is called before each side's progress is shown.
+[[nodiscard]] OpResult LoadBothSides(ITEM &left, ITEM &right, const CompareOptions &options,
+                                     STATUS_IO *status,
+                                     const std::function<void(const ITEM &side)> &announce);
 
 // Compares two loaded sides into list: two listings by the directory comparison, two files by
 // line matching, a listing and a file by position. 0 on success, nonzero on failure or cancel

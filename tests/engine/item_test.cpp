@@ -408,3 +408,75 @@ TEST_F(SideTest, ArchiveAgainstADirectoryComparesTwoListings)
 }
 
 } // namespace
+
+// Lines enough for the two sides to load at the same time.
+std::string ManyLines(int count, int changeEvery)
+{
+    std::string text;
+    for (int k = 0; k < count; ++k)
+        text += "line " + std::to_string(changeEvery != 0 && k % changeEvery == 0 ? -k : k)
+                + " of a side long enough\n";
+    return text;
+}
+
+TEST_F(SideTest, LargeTextSidesLoadTogetherAsTheyWouldInTurn)
+{
+    WriteFile(m_dir / "l.txt", ManyLines(40000, 0));
+    WriteFile(m_dir / "r.txt", ManyLines(40000, 97));
+    WriteFile(m_dir / "same.txt", ManyLines(40000, 0));
+    for (const char *rightName : {"r.txt", "same.txt"}) {
+        ITEM left(m_dir / "l.txt");
+        ITEM right(m_dir / rightName);
+        std::vector<const ITEM *> announced;
+        CountingStatus status;
+        ASSERT_EQ(LoadBothSides(left, right, m_options, &status,
+                                [&](const ITEM &side) { announced.push_back(&side); }),
+                  kOk);
+        ASSERT_EQ(announced, (std::vector<const ITEM *>{&left, &right}));
+        EXPECT_GT(status.reports, 0);
+        DIFFLIST together;
+        ASSERT_EQ(ComparePair(left, right, together, m_options, nullptr), kOk);
+
+        ITEM leftAlone(m_dir / "l.txt");
+        ITEM rightAlone(m_dir / rightName);
+        ASSERT_EQ(leftAlone.Load(m_options, nullptr), kOk);
+        ASSERT_EQ(rightAlone.Load(m_options, nullptr), kOk);
+        DIFFLIST inTurn;
+        ASSERT_EQ(ComparePair(leftAlone, rightAlone, inTurn, m_options, nullptr), kOk);
+        EXPECT_EQ(Pairs(together), Pairs(inTurn)) << rightName;
+        EXPECT_EQ(dynamic_cast<DIFFFILE &>(*right.Object()).Caption(),
+                  dynamic_cast<DIFFFILE &>(*rightAlone.Object()).Caption());
+    }
+}
+
+TEST_F(SideTest, LoadingBothSidesStopsAtTheFirstFailureOrCancel)
+{
+    WriteFile(m_dir / "big.txt", ManyLines(40000, 0));
+    WriteFile(m_dir / "small.txt", "a\n");
+    auto announceNothing = [](const ITEM &) {};
+
+    // A missing left side: the right one keeps what it had, as when it is never loaded.
+    ITEM missing(m_dir / "nothing.txt");
+    ITEM right(m_dir / "small.txt");
+    ASSERT_EQ(right.Load(m_options, nullptr), kOk);
+    const BASEITEM *before = right.Object();
+    EXPECT_NE(LoadBothSides(missing, right, m_options, nullptr, announceNothing), kOk);
+    EXPECT_EQ(right.Object(), before);
+
+    // A missing right side fails the pair.
+    ITEM bigLeft(m_dir / "big.txt");
+    ITEM missingRight(m_dir / "nothing.txt");
+    EXPECT_NE(LoadBothSides(bigLeft, missingRight, m_options, nullptr, announceNothing), kOk);
+
+    // Cancelled while the left side loads: the right one, read beside it, stops too and the
+    // pair fails at once.
+    WriteFile(m_dir / "changed.txt", ManyLines(40000, 7));
+    for (const int stopAfter : {1, 100}) {
+        CountingStatus status(stopAfter);
+        ITEM left(m_dir / "changed.txt");
+        ITEM other(m_dir / "big.txt");
+        EXPECT_NE(LoadBothSides(left, other, m_options, &status, announceNothing), kOk)
+            << stopAfter;
+        EXPECT_EQ(other.Object(), nullptr);
+    }
+}
