@@ -494,6 +494,46 @@ HashFromZeroWithClmul(const unsigned char *p, std::size_t n, std::uint32_t &a, s
     b = ReduceWithClmul(x16, fold16, kClmul16);
 }
 
+// HashFromZeroWithClmul with both registers in one: the CRC-32 in the low 128 bits, the
+// CRC-16 in the high 128 bits, each multiplication working on both at once.
+__attribute__((target("avx2,vpclmulqdq"))) void
+HashFromZeroWithWideClmul(const unsigned char *p, std::size_t n, std::uint32_t &a, std::uint32_t &b)
+{
+    const std::size_t head = (n - 1) % kClmulBlock + 1;
+    const __m128i control = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHeadShuffle + head));
+    const __m128i first
+        = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), control);
+    __m256i x = _mm256_broadcastsi128_si256(first);
+    const __m256i fold = _mm256_set_epi64x(
+        static_cast<long long>(kClmul16.foldHigh), static_cast<long long>(kClmul16.foldLow),
+        static_cast<long long>(kClmul32.foldHigh), static_cast<long long>(kClmul32.foldLow));
+    for (std::size_t at = head; at < n; at += kClmulBlock) {
+        const __m256i block = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at)));
+        const __m256i low = _mm256_clmulepi64_epi128(x, fold, 0x00);
+        x = _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(x, fold, 0x11), low), block);
+    }
+    // As ReduceWithClmul, in both halves.
+    const __m256i low32 = _mm256_setr_epi32(-1, 0, -1, 0, -1, 0, -1, 0);
+    __m256i t = _mm256_clmulepi64_epi128(x, fold, 0x10);
+    x = _mm256_xor_si256(_mm256_srli_si256(x, 8), t);
+    t = _mm256_srli_si256(x, 4);
+    x = _mm256_and_si256(x, low32);
+    const __m256i reduce = _mm256_set_epi64x(0, static_cast<long long>(kClmul16.reduce), 0,
+                                             static_cast<long long>(kClmul32.reduce));
+    x = _mm256_xor_si256(_mm256_clmulepi64_epi128(x, reduce, 0x00), t);
+    const __m256i barrett = _mm256_set_epi64x(
+        static_cast<long long>(kClmul16.quotient), static_cast<long long>(kClmul16.generator),
+        static_cast<long long>(kClmul32.quotient), static_cast<long long>(kClmul32.generator));
+    t = _mm256_and_si256(x, low32);
+    t = _mm256_clmulepi64_epi128(t, barrett, 0x10);
+    t = _mm256_and_si256(t, low32);
+    t = _mm256_clmulepi64_epi128(t, barrett, 0x00);
+    x = _mm256_srli_si256(_mm256_xor_si256(x, t), 4);
+    a = static_cast<std::uint32_t>(_mm256_extract_epi32(x, 0));
+    b = static_cast<std::uint32_t>(_mm256_extract_epi32(x, 4));
+}
+
 } // namespace
 #endif
 
@@ -527,12 +567,17 @@ void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, st
     if (n == 0)
         return;
 #if defined(KESTA_CRC_WITH_CLMUL)
-    static const bool hasClmul
-        = __builtin_cpu_supports("pclmul") != 0 && __builtin_cpu_supports("ssse3") != 0;
-    if (n <= kWholeLineMost && hasClmul) {
+    static const int clmulWidth
+        = __builtin_cpu_supports("vpclmulqdq") != 0 && __builtin_cpu_supports("avx2") != 0 ? 256
+          : __builtin_cpu_supports("pclmul") != 0 && __builtin_cpu_supports("ssse3") != 0  ? 128
+                                                                                           : 0;
+    if (n <= kWholeLineMost && clmulWidth != 0) {
         std::uint32_t a = 0;
         std::uint32_t b = 0;
-        HashFromZeroWithClmul(p, n, a, b);
+        if (clmulWidth == 256)
+            HashFromZeroWithWideClmul(p, n, a, b);
+        else
+            HashFromZeroWithClmul(p, n, a, b);
         h32 = a ^ kStartEffects32[n];
         h16 = static_cast<std::uint16_t>(b ^ kStartEffects16[n]);
         return;
