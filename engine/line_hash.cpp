@@ -560,21 +560,31 @@ constexpr auto kStartEffects16 = MakeStartEffects<std::uint16_t, kCrc16Polynomia
 
 } // namespace
 
-void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32)
+int WholeLineRegisterBits()
+{
+#if defined(KESTA_CRC_WITH_CLMUL)
+    static const int bits
+        = __builtin_cpu_supports("vpclmulqdq") != 0 && __builtin_cpu_supports("avx2") != 0 ? 256
+          : __builtin_cpu_supports("pclmul") != 0 && __builtin_cpu_supports("ssse3") != 0  ? 128
+                                                                                           : 0;
+    return bits;
+#else
+    return 0;
+#endif
+}
+
+void HashWholeLineWith(int registerBits, const unsigned char *p, std::size_t n, std::uint16_t &h16,
+                       std::uint32_t &h32)
 {
     h16 = 0xFFFF;
     h32 = 0xFFFFFFFF;
     if (n == 0)
         return;
 #if defined(KESTA_CRC_WITH_CLMUL)
-    static const int clmulWidth
-        = __builtin_cpu_supports("vpclmulqdq") != 0 && __builtin_cpu_supports("avx2") != 0 ? 256
-          : __builtin_cpu_supports("pclmul") != 0 && __builtin_cpu_supports("ssse3") != 0  ? 128
-                                                                                           : 0;
-    if (n <= kWholeLineMost && clmulWidth != 0) {
+    if (n <= kWholeLineMost && registerBits != 0) {
         std::uint32_t a = 0;
         std::uint32_t b = 0;
-        if (clmulWidth == 256)
+        if (registerBits == 256)
             HashFromZeroWithWideClmul(p, n, a, b);
         else
             HashFromZeroWithClmul(p, n, a, b);
@@ -582,8 +592,16 @@ void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, st
         h16 = static_cast<std::uint16_t>(b ^ kStartEffects16[n]);
         return;
     }
+#else
+    static_cast<void>(registerBits);
 #endif
     AddBytesToHashes(h16, h32, p, n);
+}
+
+void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32)
+{
+    static const int bits = WholeLineRegisterBits();
+    HashWholeLineWith(bits, p, n, h16, h32);
 }
 
 void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p, std::size_t n)

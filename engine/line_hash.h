@@ -45,6 +45,12 @@ inline constexpr std::size_t kWholeLineMost = 256;
 // AddBytesToHashes gives them, in fewer steps for short lines. The kWholeLineReadAhead bytes
 // after p + n must be readable.
 void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32);
+// The widest carry-less multiplication this processor has for whole lines: 256 or 128 bits, or
+// 0 for none (the tables then do the work).
+[[nodiscard]] int WholeLineRegisterBits();
+// HashWholeLine with registers of the given width, which must not exceed WholeLineRegisterBits.
+void HashWholeLineWith(int registerBits, const unsigned char *p, std::size_t n, std::uint16_t &h16,
+                       std::uint32_t &h32);
 
 // Hashes one line at a time, the line's text given in one or more pieces. A piece never holds
 // a line-end byte (CR, LF, Ctrl-Z, NUL) and never ends inside a UTF-8 sequence unless the line

@@ -216,11 +216,16 @@ TEST(LineHash, WholeLinesHashAsTheirBytesFromTheStartValues)
             std::uint16_t expected16 = 0xFFFF;
             std::uint32_t expected32 = 0xFFFFFFFF;
             AddBytesToHashes(expected16, expected32, bytes.data() + at, length);
-            std::uint16_t h16 = 0;
-            std::uint32_t h32 = 0;
-            HashWholeLine(bytes.data() + at, length, h16, h32);
-            ASSERT_EQ(h16, expected16) << "length " << length;
-            ASSERT_EQ(h32, expected32) << "length " << length;
+            // Every register width this processor has.
+            for (const int bits : {0, 128, 256}) {
+                if (bits > WholeLineRegisterBits())
+                    continue;
+                std::uint16_t h16 = 0;
+                std::uint32_t h32 = 0;
+                HashWholeLineWith(bits, bytes.data() + at, length, h16, h32);
+                ASSERT_EQ(h16, expected16) << "length " << length << " bits " << bits;
+                ASSERT_EQ(h32, expected32) << "length " << length << " bits " << bits;
+            }
         }
     }
 }
