@@ -595,21 +595,26 @@ void DIFFFILE::HashPendingRecords()
     };
 
     const bool bytesAsTheyAre = hasher.HashesBytesAsTheyAre();
-    for (LineRecord &record : m_records) {
-        const bool plain = record.link == kPendingPlain;
-        const bool lengthKnown = record.hash != kLengthUnknown;
-        if (plain && lengthKnown && bytesAsTheyAre && record.offset >= windowStart
-            && record.offset + std::int64_t{record.hash}
-                   <= windowStart + static_cast<std::int64_t>(windowCount)) {
-            // The common line, whole in the window: its bytes are its hash, and its width was
-            // measured when loading.
-            std::uint16_t h16 = 0;
-            std::uint32_t h32 = 0;
-            HashWholeLine(buffer + (record.offset - windowStart), record.hash, h16, h32);
-            record.link = UnmatchedLink(h16);
-            record.hash = h32;
+    const std::size_t count = m_records.size();
+    for (std::size_t k = 0; k < count;) {
+        // The common lines, plain and whole in the window: their bytes are their hashes (their
+        // widths were measured when loading), taken in one go.
+        std::size_t run = k;
+        if (bytesAsTheyAre) {
+            const std::int64_t windowEnd = windowStart + static_cast<std::int64_t>(windowCount);
+            while (run < count && m_records[run].link == kPendingPlain
+                   && m_records[run].hash != kLengthUnknown && m_records[run].offset >= windowStart
+                   && m_records[run].offset + std::int64_t{m_records[run].hash} <= windowEnd)
+                ++run;
+        }
+        if (run > k) {
+            HashWholeLinesOf(m_records.data() + k, run - k, buffer, windowStart);
+            k = run;
             continue;
         }
+        LineRecord &record = m_records[k++];
+        const bool plain = record.link == kPendingPlain;
+        const bool lengthKnown = record.hash != kLengthUnknown;
         std::int64_t left = lengthKnown ? std::int64_t{record.hash} : INT64_MAX;
         std::int64_t at = record.offset;
         hasher.Begin();

@@ -2,6 +2,7 @@
 
 #include "core/options.h"
 #include "core/utf8.h"
+#include "engine/diffitem.h"
 
 #include <algorithm>
 #include <array>
@@ -494,26 +495,19 @@ HashFromZeroWithClmul(const unsigned char *p, std::size_t n, std::uint32_t &a, s
     b = ReduceWithClmul(x16, fold16, kClmul16);
 }
 
-// HashFromZeroWithClmul with both registers in one: the CRC-32 in the low 128 bits, the
-// CRC-16 in the high 128 bits, each multiplication working on both at once.
-__attribute__((target("avx2,vpclmulqdq"))) void
-HashFromZeroWithWideClmul(const unsigned char *p, std::size_t n, std::uint32_t &a, std::uint32_t &b)
+// The wide steps keep both registers in one 256-bit register: the CRC-32 in the low 128 bits,
+// the CRC-16 in the high 128 bits, each multiplication working on both at once.
+__attribute__((target("avx2,vpclmulqdq"), always_inline)) inline __m256i WideFoldConstants()
 {
-    const std::size_t head = (n - 1) % kClmulBlock + 1;
-    const __m128i control = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHeadShuffle + head));
-    const __m128i first
-        = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), control);
-    __m256i x = _mm256_broadcastsi128_si256(first);
-    const __m256i fold = _mm256_set_epi64x(
+    return _mm256_set_epi64x(
         static_cast<long long>(kClmul16.foldHigh), static_cast<long long>(kClmul16.foldLow),
         static_cast<long long>(kClmul32.foldHigh), static_cast<long long>(kClmul32.foldLow));
-    for (std::size_t at = head; at < n; at += kClmulBlock) {
-        const __m256i block = _mm256_broadcastsi128_si256(
-            _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at)));
-        const __m256i low = _mm256_clmulepi64_epi128(x, fold, 0x00);
-        x = _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(x, fold, 0x11), low), block);
-    }
-    // As ReduceWithClmul, in both halves.
+}
+
+// ReduceWithClmul in both halves: the CRC-32 register to a, the CRC-16 one to b.
+__attribute__((target("avx2,vpclmulqdq"), always_inline)) inline void
+ReduceBothWide(__m256i x, __m256i fold, std::uint32_t &a, std::uint32_t &b)
+{
     const __m256i low32 = _mm256_setr_epi32(-1, 0, -1, 0, -1, 0, -1, 0);
     __m256i t = _mm256_clmulepi64_epi128(x, fold, 0x10);
     x = _mm256_xor_si256(_mm256_srli_si256(x, 8), t);
@@ -532,6 +526,58 @@ HashFromZeroWithWideClmul(const unsigned char *p, std::size_t n, std::uint32_t &
     x = _mm256_srli_si256(_mm256_xor_si256(x, t), 4);
     a = static_cast<std::uint32_t>(_mm256_extract_epi32(x, 0));
     b = static_cast<std::uint32_t>(_mm256_extract_epi32(x, 4));
+}
+
+// HashFromZeroWithClmul in the wide register.
+__attribute__((target("avx2,vpclmulqdq"))) void
+HashFromZeroWithWideClmul(const unsigned char *p, std::size_t n, std::uint32_t &a, std::uint32_t &b)
+{
+    const std::size_t head = (n - 1) % kClmulBlock + 1;
+    const __m128i control = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHeadShuffle + head));
+    const __m128i first
+        = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), control);
+    __m256i x = _mm256_broadcastsi128_si256(first);
+    const __m256i fold = WideFoldConstants();
+    for (std::size_t at = head; at < n; at += kClmulBlock) {
+        const __m256i block = _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at)));
+        const __m256i low = _mm256_clmulepi64_epi128(x, fold, 0x00);
+        x = _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(x, fold, 0x11), low), block);
+    }
+    ReduceBothWide(x, fold, a, b);
+}
+
+// The longest line the three-block steps below take: a 48-byte window with the line at its end
+// and zeros in front, built from three loads that never depend on the length by a branch.
+constexpr std::size_t kThreeBlocks = 3 * kClmulBlock;
+
+// The first length bytes at p at the end of a block with zeros in front, in both halves.
+__attribute__((target("avx2,vpclmulqdq"), always_inline)) inline __m256i
+WideBlock(const unsigned char *p, std::size_t length)
+{
+    const __m128i control
+        = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHeadShuffle + length));
+    return _mm256_broadcastsi128_si256(
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), control));
+}
+
+// Both zero-start registers of a line of up to kThreeBlocks bytes (an empty line gives zeros),
+// in the two halves of one 256-bit register, without a branch on its length.
+__attribute__((target("avx2,vpclmulqdq"), always_inline)) inline __m256i
+ThreeBlocksFromZero(const unsigned char *p, std::size_t n, __m256i fold)
+{
+    const std::size_t third = n > 2 * kClmulBlock ? n - 2 * kClmulBlock : 0;
+    const std::size_t second = n > kClmulBlock ? std::min(n - kClmulBlock, kClmulBlock) : 0;
+    const std::size_t last = std::min(n, kClmulBlock);
+    __m256i x = WideBlock(p, third);
+    const __m256i middle = WideBlock(p + (std::max(n, 2 * kClmulBlock) - 2 * kClmulBlock), second);
+    const __m256i end = WideBlock(p + (std::max(n, kClmulBlock) - kClmulBlock), last);
+    x = _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(x, fold, 0x11),
+                                          _mm256_clmulepi64_epi128(x, fold, 0x00)),
+                         middle);
+    return _mm256_xor_si256(_mm256_xor_si256(_mm256_clmulepi64_epi128(x, fold, 0x11),
+                                             _mm256_clmulepi64_epi128(x, fold, 0x00)),
+                            end);
 }
 
 } // namespace
@@ -557,6 +603,44 @@ constexpr std::array<Register, kWholeLineMost + 1> MakeStartEffects()
 }
 constexpr auto kStartEffects32 = MakeStartEffects<std::uint32_t, kCrc32Polynomial>();
 constexpr auto kStartEffects16 = MakeStartEffects<std::uint16_t, kCrc16Polynomial>();
+
+void SetLineHashes(LineRecord &record, std::size_t n, std::uint32_t a, std::uint32_t b)
+{
+    record.link = UnmatchedLink(static_cast<std::uint16_t>(b ^ kStartEffects16[n]));
+    record.hash = a ^ kStartEffects32[n];
+}
+
+#if defined(KESTA_CRC_WITH_CLMUL)
+// HashWholeLinesOf in the wide register. Lines up to three blocks long, most lines of most
+// texts, take the same steps whatever their length, so that no branch on it is mispredicted.
+__attribute__((target("avx2,vpclmulqdq"))) void HashWholeLinesWide(LineRecord *records,
+                                                                   std::size_t count,
+                                                                   const unsigned char *window,
+                                                                   std::int64_t windowStart)
+{
+    const __m256i fold = WideFoldConstants();
+    for (std::size_t k = 0; k < count; ++k) {
+        LineRecord &record = records[k];
+        const unsigned char *p = window + (record.offset - windowStart);
+        const std::size_t n = record.hash;
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        if (n <= kThreeBlocks) {
+            ReduceBothWide(ThreeBlocksFromZero(p, n, fold), fold, a, b);
+        } else if (n <= kWholeLineMost) {
+            HashFromZeroWithWideClmul(p, n, a, b);
+        } else {
+            std::uint16_t h16 = 0xFFFF;
+            std::uint32_t h32 = 0xFFFFFFFF;
+            AddBytesToHashes(h16, h32, p, n);
+            record.link = UnmatchedLink(h16);
+            record.hash = h32;
+            continue;
+        }
+        SetLineHashes(record, n, a, b);
+    }
+}
+#endif
 
 } // namespace
 
@@ -596,6 +680,26 @@ void HashWholeLineWith(int registerBits, const unsigned char *p, std::size_t n, 
     static_cast<void>(registerBits);
 #endif
     AddBytesToHashes(h16, h32, p, n);
+}
+
+void HashWholeLinesOf(LineRecord *records, std::size_t count, const unsigned char *window,
+                      std::int64_t windowStart)
+{
+    static const int bits = WholeLineRegisterBits();
+#if defined(KESTA_CRC_WITH_CLMUL)
+    if (bits == 256) {
+        HashWholeLinesWide(records, count, window, windowStart);
+        return;
+    }
+#endif
+    for (std::size_t k = 0; k < count; ++k) {
+        LineRecord &record = records[k];
+        std::uint16_t h16 = 0;
+        std::uint32_t h32 = 0;
+        HashWholeLineWith(bits, window + (record.offset - windowStart), record.hash, h16, h32);
+        record.link = UnmatchedLink(h16);
+        record.hash = h32;
+    }
 }
 
 void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32)

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
+struct LineRecord;
+
 struct LineHash
 {
     std::uint16_t h16 = 0xFFFF;
@@ -45,6 +47,13 @@ inline constexpr std::size_t kWholeLineMost = 256;
 // AddBytesToHashes gives them, in fewer steps for short lines. The kWholeLineReadAhead bytes
 // after p + n must be readable.
 void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32);
+// Hashes the whole lines of count records in place. On entry a record's hash field holds the
+// length of its line, whose bytes lie at window + (offset - windowStart) and are followed by
+// kWholeLineReadAhead readable bytes; on return the record is an unmatched record with the
+// line's hashes, as HashWholeLine gives them.
+void HashWholeLinesOf(LineRecord *records, std::size_t count, const unsigned char *window,
+                      std::int64_t windowStart);
+
 // The widest carry-less multiplication this processor has for whole lines: 256 or 128 bits, or
 // 0 for none (the tables then do the work).
 [[nodiscard]] int WholeLineRegisterBits();

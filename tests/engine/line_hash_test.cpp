@@ -2,6 +2,7 @@
 // under every combination of the comparison options.
 #include "core/options.h"
 #include "core/utf8.h"
+#include "engine/diffitem.h"
 #include "engine/line_hash.h"
 
 #include <clocale>
@@ -227,6 +228,32 @@ TEST(LineHash, WholeLinesHashAsTheirBytesFromTheStartValues)
                 ASSERT_EQ(h32, expected32) << "length " << length << " bits " << bits;
             }
         }
+    }
+}
+
+TEST(LineHash, RecordsOfWholeLinesHashAsTheirBytes)
+{
+    // Lines of every length up to past the longest whole line, back to back in one window.
+    std::mt19937 random(779);
+    std::vector<unsigned char> window;
+    std::vector<LineRecord> records;
+    const std::int64_t windowStart = 1000;
+    for (std::uint32_t length = 0; length <= 300; ++length) {
+        records.push_back(LineRecord{-2, length, windowStart + std::int64_t(window.size())});
+        for (std::uint32_t i = 0; i < length; ++i)
+            window.push_back(static_cast<unsigned char>(random()));
+    }
+    window.resize(window.size() + kWholeLineReadAhead, 0xAB);
+    std::vector<LineRecord> hashed = records;
+    HashWholeLinesOf(hashed.data(), hashed.size(), window.data(), windowStart);
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        std::uint16_t h16 = 0xFFFF;
+        std::uint32_t h32 = 0xFFFFFFFF;
+        AddBytesToHashes(h16, h32, window.data() + (records[k].offset - windowStart),
+                         records[k].hash);
+        ASSERT_EQ(hashed[k].link, UnmatchedLink(h16)) << "length " << k;
+        ASSERT_EQ(hashed[k].hash, h32) << "length " << k;
+        ASSERT_EQ(hashed[k].offset, records[k].offset);
     }
 }
 
