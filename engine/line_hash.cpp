@@ -619,7 +619,27 @@ __attribute__((target("avx2,vpclmulqdq"))) void HashWholeLinesWide(LineRecord *r
                                                                    std::int64_t windowStart)
 {
     const __m256i fold = WideFoldConstants();
-    for (std::size_t k = 0; k < count; ++k) {
+    std::size_t k = 0;
+    // Two short lines at a time: each line's steps wait on one another, the two lines' do not.
+    for (; k + 1 < count; k += 2) {
+        LineRecord &first = records[k];
+        LineRecord &second = records[k + 1];
+        const std::size_t n1 = first.hash;
+        const std::size_t n2 = second.hash;
+        if (n1 > kThreeBlocks || n2 > kThreeBlocks)
+            break;
+        const __m256i x1 = ThreeBlocksFromZero(window + (first.offset - windowStart), n1, fold);
+        const __m256i x2 = ThreeBlocksFromZero(window + (second.offset - windowStart), n2, fold);
+        std::uint32_t a1 = 0;
+        std::uint32_t b1 = 0;
+        std::uint32_t a2 = 0;
+        std::uint32_t b2 = 0;
+        ReduceBothWide(x1, fold, a1, b1);
+        ReduceBothWide(x2, fold, a2, b2);
+        SetLineHashes(first, n1, a1, b1);
+        SetLineHashes(second, n2, a2, b2);
+    }
+    for (; k < count; ++k) {
         LineRecord &record = records[k];
         const unsigned char *p = window + (record.offset - windowStart);
         const std::size_t n = record.hash;
