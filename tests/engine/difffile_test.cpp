@@ -579,6 +579,42 @@ TEST(DiffFile, LargeSidesHashedTogetherGiveTheRowsOfSidesHashedInTurn)
     }
 }
 
+TEST(DiffFile, LargeFilesOfTheSameSizeAreComparedByTheirBytesInHalves)
+{
+    // Over the size from which the two halves of the files are compared at once.
+    std::string text;
+    for (int k = 0; text.size() < (std::size_t{9} << 20); ++k)
+        text += "line " + std::to_string(k) + " of a large file\n";
+    TempDir dir;
+    WriteFile(dir / "left", text);
+    struct Case
+    {
+        std::size_t changedAt; // npos: the same bytes
+        bool same;
+    };
+    for (const Case c : {Case{std::string::npos, true}, Case{3, false},
+                         Case{text.size() - 2, false}, Case{text.size() / 2, false}}) {
+        std::string right = text;
+        if (c.changedAt != std::string::npos)
+            right[c.changedAt] = 'X';
+        WriteFile(dir / "right", right);
+        const std::string label = "changed at " + std::to_string(c.changedAt);
+        // Loaded one after the other (the second side then compares the bytes), and each apart
+        // from the other (matching compares them).
+        for (const bool apart : {false, true}) {
+            DIFFFILE left;
+            DIFFFILE other;
+            if (apart) {
+                left.LoadApartFromOtherSides();
+                other.LoadApartFromOtherSides();
+            }
+            ASSERT_EQ(left.Load(dir / "left", TextOptions(), nullptr), 0);
+            ASSERT_EQ(other.Load(dir / "right", TextOptions(), nullptr), 0);
+            EXPECT_EQ(left.HasSameLinesAs(other), c.same) << label << " apart " << apart;
+        }
+    }
+}
+
 TEST(DiffFile, FilesThatDifferOrAreReadDifferentlyAreMatchedLineByLine)
 {
     TempDir dir;
