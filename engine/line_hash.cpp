@@ -439,20 +439,18 @@ __attribute__((target("pclmul"))) std::uint32_t ReduceWithClmul(__m128i x, __m12
     return static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(x, 4)));
 }
 
-// Continues both registers over n bytes, a multiple of 16 and at least 16. The registers
-// carry over into the first bytes they meet.
-__attribute__((target("pclmul"))) void AddBlocksWithClmul(std::uint32_t &a, std::uint32_t &b,
-                                                          const unsigned char *p, std::size_t n)
+// Folds the blocks from p + at up to p + n into both registers, 16 bytes per step, and reduces
+// them into a and b.
+__attribute__((target("pclmul"), always_inline)) inline void
+FoldAndReduce(__m128i x32, __m128i x16, const unsigned char *p, std::size_t at, std::size_t n,
+              std::uint32_t &a, std::uint32_t &b)
 {
-    __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    __m128i x32 = _mm_xor_si128(block, _mm_cvtsi32_si128(static_cast<int>(a)));
-    __m128i x16 = _mm_xor_si128(block, _mm_cvtsi32_si128(static_cast<int>(b)));
     const __m128i fold32 = _mm_set_epi64x(static_cast<long long>(kClmul32.foldHigh),
                                           static_cast<long long>(kClmul32.foldLow));
     const __m128i fold16 = _mm_set_epi64x(static_cast<long long>(kClmul16.foldHigh),
                                           static_cast<long long>(kClmul16.foldLow));
-    for (std::size_t at = kClmulBlock; at < n; at += kClmulBlock) {
-        block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
+    for (; at < n; at += kClmulBlock) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
         const __m128i low32 = _mm_clmulepi64_si128(x32, fold32, 0x00);
         const __m128i low16 = _mm_clmulepi64_si128(x16, fold16, 0x00);
         x32 = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x32, fold32, 0x11), low32), block);
@@ -460,6 +458,17 @@ __attribute__((target("pclmul"))) void AddBlocksWithClmul(std::uint32_t &a, std:
     }
     a = ReduceWithClmul(x32, fold32, kClmul32);
     b = ReduceWithClmul(x16, fold16, kClmul16);
+}
+
+// Continues both registers over n bytes, a multiple of 16 and at least 16. The registers
+// carry over into the first bytes they meet.
+__attribute__((target("pclmul"))) void AddBlocksWithClmul(std::uint32_t &a, std::uint32_t &b,
+                                                          const unsigned char *p, std::size_t n)
+{
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    FoldAndReduce(_mm_xor_si128(block, _mm_cvtsi32_si128(static_cast<int>(a))),
+                  _mm_xor_si128(block, _mm_cvtsi32_si128(static_cast<int>(b))), p, kClmulBlock, n,
+                  a, b);
 }
 
 // Bytes 16 - head to 15 of a shuffle control taken at kHeadShuffle + head move the first head
@@ -478,21 +487,9 @@ HashFromZeroWithClmul(const unsigned char *p, std::size_t n, std::uint32_t &a, s
 {
     const std::size_t head = (n - 1) % kClmulBlock + 1;
     const __m128i control = _mm_loadu_si128(reinterpret_cast<const __m128i *>(kHeadShuffle + head));
-    __m128i x32 = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), control);
-    __m128i x16 = x32;
-    const __m128i fold32 = _mm_set_epi64x(static_cast<long long>(kClmul32.foldHigh),
-                                          static_cast<long long>(kClmul32.foldLow));
-    const __m128i fold16 = _mm_set_epi64x(static_cast<long long>(kClmul16.foldHigh),
-                                          static_cast<long long>(kClmul16.foldLow));
-    for (std::size_t at = head; at < n; at += kClmulBlock) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
-        const __m128i low32 = _mm_clmulepi64_si128(x32, fold32, 0x00);
-        const __m128i low16 = _mm_clmulepi64_si128(x16, fold16, 0x00);
-        x32 = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x32, fold32, 0x11), low32), block);
-        x16 = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x16, fold16, 0x11), low16), block);
-    }
-    a = ReduceWithClmul(x32, fold32, kClmul32);
-    b = ReduceWithClmul(x16, fold16, kClmul16);
+    const __m128i first
+        = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p)), control);
+    FoldAndReduce(first, first, p, head, n, a, b);
 }
 
 // The wide steps keep both registers in one 256-bit register: the CRC-32 in the low 128 bits,
