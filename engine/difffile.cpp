@@ -315,10 +315,10 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
         for (std::uint64_t bits : notPlain)
             anyNotPlain |= bits;
 
-        // The records of the batch, written in place.
-        const std::size_t first = m_records.size();
-        m_records.resize(first + limit);
-        LineRecord *out = m_records.data() + first;
+        // The records of the batch, appended into room made at once (each written once, not
+        // first cleared); the room grows as a vector's does.
+        if (m_records.capacity() - m_records.size() < limit)
+            m_records.reserve(std::max(m_records.size() + limit, 2 * m_records.capacity()));
         std::size_t written = 0;
         std::size_t i = 0;
         if (simple && anyNotPlain == 0) {
@@ -329,7 +329,8 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
                 if (buffer[stop] != kLf)
                     break;
                 const auto n = static_cast<std::uint32_t>(stop - next);
-                out[i] = LineRecord{kPendingPlain, n, offset + static_cast<std::int64_t>(next)};
+                m_records.push_back(
+                    LineRecord{kPendingPlain, n, offset + static_cast<std::int64_t>(next)});
                 widest = std::max(widest, n);
                 next = stop + 1;
             }
@@ -364,10 +365,11 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
                     break;
                 }
             }
-            out[written++]
-                = LineRecord{plain ? kPendingPlain : kPendingOther,
-                             n < kLengthUnknown ? static_cast<std::uint32_t>(n) : kLengthUnknown,
-                             bufferStart + static_cast<std::int64_t>(next)};
+            ++written;
+            m_records.push_back(
+                LineRecord{plain ? kPendingPlain : kPendingOther,
+                           n < kLengthUnknown ? static_cast<std::uint32_t>(n) : kLengthUnknown,
+                           bufferStart + static_cast<std::int64_t>(next)});
             widest = std::max(widest, width);
             const unsigned char end = buffer[stop];
             next = stop + 1;
@@ -388,7 +390,6 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
                 }
             } // a Ctrl-Z or NUL is taken alone
         }
-        m_records.resize(first + written);
         room -= written;
         if (runsOn)
             break;
