@@ -8,8 +8,9 @@
 #   common-1m     1,000,000 lines, 30% of them '}', '' or 'return 0;', a 50,000-line block
 #                 deleted from the right side
 #   same-1m       two identical 1,000,000-line files
-# Each program runs three times per pair and the best wall time counts (diff writes its
-# normal output to /dev/null). Peak memory is compare_bench's own maximum resident size;
+# The two programs take turns, seven runs each per pair, and each one's best wall time counts
+# (diff writes its normal output to /dev/null): taking turns keeps a machine that speeds up or
+# slows down meanwhile from favouring either. Peak memory is compare_bench's own maximum resident size;
 # "net B/line" leaves out what the program holds when it compares two one-line files.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -56,21 +57,31 @@ same = [fresh_line() for _ in range(1_000_000)]
 pairs.append(("same-1m", write("same-1m.left", same), write("same-1m.right", same)))
 
 
-def best_of_three(command):
-    best, output = None, ""
-    for _ in range(3):
-        start = time.perf_counter()
-        run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        seconds = time.perf_counter() - start
-        if run.returncode not in (0, 1):
-            sys.exit(f"vs_diff.sh: {command[0]} failed: {run.stderr.strip()}")
-        if best is None or seconds < best:
-            best, output = seconds, run.stdout
-    return best, output
+ROUNDS = 7
+
+
+def run_once(command):
+    start = time.perf_counter()
+    run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    seconds = time.perf_counter() - start
+    if run.returncode not in (0, 1):
+        sys.exit(f"vs_diff.sh: {command[0]} failed: {run.stderr.strip()}")
+    return seconds, run.stdout
+
+
+def best_in_turns(commands, rounds=ROUNDS):
+    """Runs the commands in turn, rounds times; the best time and its output of each."""
+    best = [(None, "")] * len(commands)
+    for _ in range(rounds):
+        for k, command in enumerate(commands):
+            seconds, output = run_once(command)
+            if best[k][0] is None or seconds < best[k][0]:
+                best[k] = (seconds, output)
+    return best
 
 
 def report(left_path, right_path):
-    _, output = best_of_three([bench, left_path, right_path])
+    [(_, output)] = best_in_turns([[bench, left_path, right_path]], 3)
     return dict(item.split("=") for item in output.split())
 
 
@@ -78,9 +89,9 @@ baseline_kb = int(report(write("tiny.left", ["a"]), write("tiny.right", ["b"]))[
 print(f"{'pair':<14}{'diff s':>9}{'ours s':>9}{'ratio':>8}{'load s':>9}{'match s':>9}"
       f"{'peak MB':>9}{'B/line':>8}{'net B/line':>11}")
 for name, left_path, right_path in pairs:
-    diff_seconds, _ = best_of_three(["sh", "-c", 'exec diff "$0" "$1" >/dev/null',
-                                     left_path, right_path])
-    ours_seconds, report = best_of_three([bench, left_path, right_path])
+    (diff_seconds, _), (ours_seconds, report) = best_in_turns(
+        [["sh", "-c", 'exec diff "$0" "$1" >/dev/null', left_path, right_path],
+         [bench, left_path, right_path]])
     fields = dict(item.split("=") for item in report.split())
     peak_bytes = int(fields["peak_kb"]) * 1024
     per_line = peak_bytes / int(fields["lines"])
