@@ -185,9 +185,10 @@ std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options
         if (result != 0)
             return result;
     }
-    WriteCaption();
-    if (!m_apart)
+    if (!m_apart) {
+        WriteCaption();
         g_lastLoaded = this;
+    }
     return 0;
 }
 

@@ -45,8 +45,12 @@ public:
 
     // The loads that follow run beside another side's load on another thread: they neither
     // copy the records of a side loaded before nor offer theirs to a side loaded after, which
-    // would mean looking at a side that may be loading at the same time.
+    // would mean looking at a side that may be loading at the same time. Nor do they write the
+    // caption: its date follows the locale settings, which the program's main thread may load
+    // anew meanwhile; that thread calls WriteCaption once the load is done.
     void LoadApartFromOtherSides() { m_apart = true; }
+    // "date  -  size bytes  -  count lines", then the kinds of line end seen (if any).
+    void WriteCaption();
 
     [[nodiscard]] const STRING &Caption() const { return m_column[0].caption; }
     [[nodiscard]] std::uint16_t LineEndKinds() const { return m_lineEndKinds; }
@@ -61,8 +65,6 @@ protected:
     // The load splits the lines and measures them; their hashes are computed here, in a
     // second pass over the file, when they are first needed.
     void HashPendingRecords() override;
-    // "date  -  size bytes  -  count lines", then the kinds of line end seen (if any).
-    void WriteCaption();
 
     TEXTFILE m_file;
     std::uint16_t m_lineEndKinds = 0;

@@ -321,7 +321,10 @@ OpResult LoadBothSides(ITEM &left, ITEM &right, const CompareOptions &options, S
     if (!rightLoad)
         return right.Load(options, status);
     const std::int32_t rightResult = rightLoad->Finish(status);
-    return right.TakeLoadedObject(rightLoad->TakeFile(), rightResult);
+    std::unique_ptr<DIFFFILE> file = rightLoad->TakeFile();
+    if (rightResult == 0)
+        file->WriteCaption();
+    return right.TakeLoadedObject(std::move(file), rightResult);
 }
 
 // The directory part of a member path: up to and including its last separator.
