@@ -3,6 +3,7 @@
 #include "core/file_snapshot.h"
 #include "core/locale_settings.h"
 #include "core/memory_advice.h"
+#include "core/side_by_side.h"
 #include "core/status_io.h"
 #include "engine/line_hash.h"
 
@@ -12,7 +13,6 @@
 #include <bit>
 #include <climits>
 #include <cstring>
-#include <pthread.h>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -712,26 +712,6 @@ bool SameBytesBetween(BASEFILE &a, BASEFILE &b, std::int64_t from, std::int64_t 
     return true;
 }
 
-struct HalfComparison
-{
-    STRING pathA;
-    STRING pathB;
-    std::int64_t from;
-    std::int64_t to;
-    std::atomic<bool> &stop;
-    bool same = false;
-};
-
-void *CompareHalf(void *job)
-{
-    auto *half = static_cast<HalfComparison *>(job);
-    BASEFILE a(half->pathA);
-    BASEFILE b(half->pathB);
-    half->same = a.Open() == kOk && b.Open() == kOk
-                 && SameBytesBetween(a, b, half->from, half->to, half->stop);
-    return nullptr;
-}
-
 } // namespace
 
 // Compares the two files block by block, up to the first difference; large files in two
@@ -747,14 +727,21 @@ bool DIFFFILE::SameBytesAs(DIFFFILE &other)
     }
     const std::int64_t size = static_cast<std::int64_t>(m_file.HeldSnapshot()->size);
     std::atomic<bool> stop{false};
-    HalfComparison second{m_file.Text(), other.m_file.Text(), size / 2, size, stop};
-    pthread_t worker;
-    const bool inHalves = size >= kCompareInHalvesFrom
-                          && pthread_create(&worker, nullptr, CompareHalf, &second) == 0;
-    bool same = SameBytesBetween(m_file, other.m_file, 0, inHalves ? size / 2 : size, stop);
-    if (inHalves) {
-        pthread_join(worker, nullptr);
-        same = same && second.same;
+    bool same = false;
+    if (size >= kCompareInHalvesFrom) {
+        // The second half through descriptors of its own.
+        bool secondSame = false;
+        RunSideBySide(
+            [&] {
+                BASEFILE mine(m_file.Text());
+                BASEFILE theirs(other.m_file.Text());
+                secondSame = mine.Open() == kOk && theirs.Open() == kOk
+                             && SameBytesBetween(mine, theirs, size / 2, size, stop);
+            },
+            [&] { same = SameBytesBetween(m_file, other.m_file, 0, size / 2, stop); });
+        same = same && secondSame;
+    } else {
+        same = SameBytesBetween(m_file, other.m_file, 0, size, stop);
     }
     // Neither file has grown since.
     unsigned char beyond = 0;

@@ -1,6 +1,7 @@
 #include "engine/line_matching.h"
 
 #include "core/memory_advice.h"
+#include "core/side_by_side.h"
 #include "core/status_io.h"
 #include "engine/diffitem.h"
 #include "engine/difflist.h"
@@ -8,7 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <pthread.h>
 #include <utility>
 #include <vector>
 
@@ -813,12 +813,6 @@ static bool PairTwins(std::vector<LineRecord> &a, std::vector<LineRecord> &b, DI
 // Sides with fewer lines together are hashed one after the other: starting a thread costs more.
 constexpr std::int64_t kHashTogetherFrom = 100000;
 
-void *HashRecordsOf(void *item)
-{
-    static_cast<void>(static_cast<DIFFITEM *>(item)->Records());
-    return nullptr;
-}
-
 // Both sides' pending line hashes, the first side's on a second thread while this one does the
 // second's: each side reads its own file into its own records, so the two share nothing.
 void HashBothSides(DIFFITEM &a, DIFFITEM &b)
@@ -826,12 +820,8 @@ void HashBothSides(DIFFITEM &a, DIFFITEM &b)
     if (&a == &b || !a.HashesPending() || !b.HashesPending()
         || a.RecordCount() + b.RecordCount() < kHashTogetherFrom)
         return;
-    pthread_t worker;
-    // Without a thread to be had, the matcher hashes both in turn.
-    if (pthread_create(&worker, nullptr, HashRecordsOf, &a) != 0)
-        return;
-    static_cast<void>(b.Records());
-    pthread_join(worker, nullptr);
+    RunSideBySide([&a] { static_cast<void>(a.Records()); },
+                  [&b] { static_cast<void>(b.Records()); });
 }
 
 } // namespace
