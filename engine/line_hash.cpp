@@ -719,12 +719,6 @@ void HashWholeLinesOf(LineRecord *records, std::size_t count, const unsigned cha
     }
 }
 
-void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32)
-{
-    static const int bits = WholeLineRegisterBits();
-    HashWholeLineWith(bits, p, n, h16, h32);
-}
-
 void AddBytesToHashes(std::uint16_t &h16, std::uint32_t &h32, const unsigned char *p, std::size_t n)
 {
 #if defined(KESTA_CRC_WITH_CLMUL)

@@ -43,21 +43,19 @@ inline constexpr std::size_t kWholeLineReadAhead = 16;
 // Lines up to this long are hashed whole in one go; longer ones as a run of bytes.
 inline constexpr std::size_t kWholeLineMost = 256;
 
-// Both CRCs of the n bytes at p from their start values (0xFFFF and 0xFFFFFFFF), as
-// AddBytesToHashes gives them, in fewer steps for short lines. The kWholeLineReadAhead bytes
-// after p + n must be readable.
-void HashWholeLine(const unsigned char *p, std::size_t n, std::uint16_t &h16, std::uint32_t &h32);
 // Hashes the whole lines of count records in place. On entry a record's hash field holds the
 // length of its line, whose bytes lie at window + (offset - windowStart) and are followed by
 // kWholeLineReadAhead readable bytes; on return the record is an unmatched record with the
-// line's hashes, as HashWholeLine gives them.
+// line's hashes (its bytes through AddBytesToHashes from the start values 0xFFFF and
+// 0xFFFFFFFF), in fewer steps for short lines.
 void HashWholeLinesOf(LineRecord *records, std::size_t count, const unsigned char *window,
                       std::int64_t windowStart);
 
 // The widest carry-less multiplication this processor has for whole lines: 256 or 128 bits, or
 // 0 for none (the tables then do the work).
 [[nodiscard]] int WholeLineRegisterBits();
-// HashWholeLine with registers of the given width, which must not exceed WholeLineRegisterBits.
+// Both CRCs of one whole line of n bytes at p, as HashWholeLinesOf gives them, with registers
+// of the given width (at most WholeLineRegisterBits).
 void HashWholeLineWith(int registerBits, const unsigned char *p, std::size_t n, std::uint16_t &h16,
                        std::uint32_t &h32);
 
