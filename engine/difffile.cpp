@@ -215,8 +215,7 @@ bool DIFFFILE::TakeRecordsOfTwin(DIFFFILE &other)
         return false;
     }
     m_records.clear();
-    m_records.reserve(other.m_records.size());
-    AdviseHugePages(m_records.data(), m_records.capacity() * sizeof(LineRecord));
+    ReserveLarge(m_records, other.m_records.size());
     m_records.assign(other.m_records.begin(), other.m_records.end());
     m_widestLine = other.m_widestLine;
     m_lineEndKinds = other.m_lineEndKinds;
@@ -319,7 +318,7 @@ std::int32_t DIFFFILE::SplitWholeLines(const unsigned char *buffer, std::size_t 
         // The records of the batch, appended into room made at once (each written once, not
         // first cleared); the room grows as a vector's does.
         if (m_records.capacity() - m_records.size() < limit)
-            m_records.reserve(std::max(m_records.size() + limit, 2 * m_records.capacity()));
+            ReserveLarge(m_records, std::max(m_records.size() + limit, 2 * m_records.capacity()));
         std::size_t written = 0;
         std::size_t i = 0;
         if (simple && anyNotPlain == 0) {
@@ -543,9 +542,8 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
             firstBlock = false;
             const auto bytesPerLine = static_cast<std::int64_t>(blockSize) / (RecordCount() + 1);
             const std::int64_t expected = total / std::max<std::int64_t>(bytesPerLine, 1);
-            m_records.reserve(static_cast<std::size_t>(
-                std::min<std::int64_t>(2 * expected + 1024, std::min(total + 1, m_recordLimit))));
-            AdviseHugePages(m_records.data(), m_records.capacity() * sizeof(LineRecord));
+            ReserveLarge(m_records, static_cast<std::size_t>(std::min<std::int64_t>(
+                                        2 * expected + 1024, std::min(total + 1, m_recordLimit))));
         }
         carried = count - at;
         bufferStart += static_cast<std::int64_t>(at);

@@ -802,8 +802,7 @@ static bool PairTwins(std::vector<LineRecord> &a, std::vector<LineRecord> &b, DI
     // Appended one by one into room reserved at once: each row is written once, not first
     // filled with its defaults.
     std::vector<DiffEntry> &rows = list.Entries();
-    rows.reserve(rows.size() + count);
-    AdviseHugePages(rows.data(), rows.capacity() * sizeof(DiffEntry));
+    ReserveLarge(rows, rows.size() + count);
     for (std::size_t k = 0; k < count; ++k)
         rows.push_back(DiffEntry{static_cast<std::int32_t>(k), static_cast<std::int32_t>(k), 0, 0});
     list.SetState(1);
@@ -867,8 +866,7 @@ OpResult CompareItems(STATUS_IO *status, DIFFITEM &a, DIFFITEM &b, DIFFLIST &res
         std::vector<LineRecord> &recordsB = b.Records();
         // Every row takes at least one record: reserving the most keeps the list from being
         // copied while it grows (pages never written are never used).
-        result.Entries().reserve(recordsA.size() + recordsB.size());
-        AdviseHugePages(result.Entries().data(), result.Entries().capacity() * sizeof(DiffEntry));
+        ReserveLarge(result.Entries(), recordsA.size() + recordsB.size());
         if (!BuildList(recordsA, recordsB, result, status))
             return kErrorOrCancel;
     }
