@@ -150,14 +150,13 @@ std::vector<std::string> DefaultImageModuleFolders()
     std::vector<std::string> folders;
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error)
+    if (!error) {
         folders.push_back(program.parent_path().string());
-#ifdef KESTA_IMAGE_MODULE_BUILD_DIR
-    folders.emplace_back(KESTA_IMAGE_MODULE_BUILD_DIR);
+#ifdef KESTA_IMAGE_MODULE_RELATIVE_DIR
+        folders.push_back(
+            (program.parent_path() / KESTA_IMAGE_MODULE_RELATIVE_DIR).lexically_normal().string());
 #endif
-#ifdef KESTA_IMAGE_MODULE_INSTALL_DIR
-    folders.emplace_back(KESTA_IMAGE_MODULE_INSTALL_DIR);
-#endif
+    }
     return folders;
 }
 

@@ -3,12 +3,18 @@
 #include "toolkit/application.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
 int main(int argc, char **argv)
 {
+    // Answered before any display is needed, as kestacon answers it.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("kesta " KESTA_VERSION);
+        return 0;
+    }
     if (const char *missing = MissingDisplay(); missing != nullptr) {
         std::fprintf(stderr, "kesta: %s\n", missing);
         return 1;
