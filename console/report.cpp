@@ -2,6 +2,7 @@
 
 #include "console/command_line.h"
 #include "console/messages.h"
+#include "console/output.h"
 #include "console/pager.h"
 #include "core/options.h"
 #include "core/string.h"
@@ -58,11 +59,13 @@ STRING ZeroPadded(std::int64_t record, std::size_t digits)
     return number;
 }
 
+constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = kEveryByte * 0x80;
+
 // Whether every byte of text is below 0x80: each then takes one column, and the widths need
 // no decoding (most report lines are such).
 bool IsAscii(std::string_view text)
 {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     std::size_t i = 0;
     std::uint64_t any = 0;
     for (; i + sizeof any <= text.size(); i += sizeof any) {
@@ -93,18 +96,56 @@ void RemoveTrailingSpaces(STRING &text)
     text.erase(end == STRING::npos ? 0 : end + 1);
 }
 
-// A name may hold any byte but '/' and NUL: a newline, tab or other control character in it
-// would break the line or its columns, so each shows as one '?' (control characters count one
-// column wherever widths are measured, so the columns stay aligned).
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+// UTF-8 writes the C1 controls U+0080..U+009F as this byte and one of 0x80..0x9F.
+constexpr unsigned char kC1Lead = 0xC2;
+
+// Whether text may hold a control character: a byte below 0x20, DEL, or the lead byte of a C1
+// control (which also leads other Latin-1 characters). Eight bytes at a time, as most lines
+// hold none.
+bool MayHoldControlCharacters(std::string_view text)
+{
+    // A word has a byte below n when subtracting n from every byte borrows into a high bit
+    // that was clear; a byte equals b when the word XOR b has a zero byte (below 1).
+    const auto below
+        = [](std::uint64_t word, unsigned char n) { return (word - kEveryByte * n) & ~word; };
+    std::size_t i = 0;
+    std::uint64_t found = 0;
+    for (; i + sizeof found <= text.size(); i += sizeof found) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        found |= below(word, kFirstPrintable) | below(word ^ (kEveryByte * kDelete), 1)
+                 | below(word ^ (kEveryByte * kC1Lead), 1);
+    }
+    for (; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < kFirstPrintable || byte == kDelete || byte == kC1Lead)
+            return true;
+    }
+    return (found & kHighBits) != 0;
+}
+
+// A control character in a line or a name (a newline, a tab or other C0 control, DEL, or a C1
+// control) would break the line or its columns, or change the terminal's state, so each shows
+// as one '?'. Each takes one column either way, so the columns keep their widths.
 STRING WithoutControlCharacters(std::string_view text)
 {
-    constexpr unsigned char kFirstPrintable = 0x20;
-    constexpr unsigned char kDelete = 0x7F;
-    STRING shown(text);
-    for (char &c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < kFirstPrintable || byte == kDelete)
-            c = '?';
+    if (!MayHoldControlCharacters(text))
+        return STRING(text);
+    STRING shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < kFirstPrintable || byte == kDelete) {
+            shown += '?';
+        } else if (byte == kC1Lead && i + 1 < text.size()
+                   && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+            shown += '?';
+            ++i;
+        } else {
+            shown += text[i];
+        }
     }
     return shown;
 }
@@ -310,13 +351,16 @@ SideText ReportPrinter::TextOf(BASEITEM *object, std::int32_t record, int tabSiz
     if (object == nullptr || record < 0)
         return side;
     if (std::unique_ptr<STRING> text = object->RecordText(record)) {
-        // A listing's text is made of names; a text file's tabs are expanded.
+        // A listing's text is made of names; a text file's tabs are expanded. Neither brings
+        // its control characters to the terminal.
         if (object->IsListing())
             side.text = WithoutControlCharacters(*text);
         else if (text->find('\t') != STRING::npos)
             side.text = ExpandTabs(*text, tabSize);
         else
             side.text = std::move(*text);
+        if (!object->IsListing() && MayHoldControlCharacters(side.text))
+            side.text = WithoutControlCharacters(side.text);
     }
     return side;
 }
@@ -466,7 +510,7 @@ int CompareAndReport(const ConsoleOptions &options, ITEM &left, ITEM &right,
         std::fprintf(stderr, "%s\n", notice->c_str());
     if (!compared) {
         // Whatever failed, or was cancelled, the line names the right side.
-        std::puts(ErrorLine(kFatalKind, right.c_str(), nullptr).c_str());
+        PrintFailureLine(kFatalKind, right.c_str(), nullptr);
         return kStatusFailure;
     }
 
