@@ -83,9 +83,10 @@ std::size_t WidthOf(std::string_view text)
     return IsAscii(text) ? text.size() : DisplayWidth(text);
 }
 
-void PadToColumns(STRING &text, std::size_t columns)
+// ascii: text is known to be ASCII, and its width is its length.
+void PadToColumns(STRING &text, std::size_t columns, bool ascii = false)
 {
-    const std::size_t width = WidthOf(text);
+    const std::size_t width = ascii ? text.size() : WidthOf(text);
     if (width < columns)
         text.append(columns - width, ' ');
 }
@@ -101,29 +102,43 @@ constexpr unsigned char kDelete = 0x7F;
 // UTF-8 writes the C1 controls U+0080..U+009F as this byte and one of 0x80..0x9F.
 constexpr unsigned char kC1Lead = 0xC2;
 
-// Whether text may hold a control character: a byte below 0x20, DEL, or the lead byte of a C1
-// control (which also leads other Latin-1 characters). Eight bytes at a time, as most lines
-// hold none.
-bool MayHoldControlCharacters(std::string_view text)
+// What one pass over a text tells its layout.
+struct TextKind
 {
-    // A word has a byte below n when subtracting n from every byte borrows into a high bit
-    // that was clear; a byte equals b when the word XOR b has a zero byte (below 1).
+    bool ascii = true;            // every byte below 0x80: one column each
+    bool mayHoldControls = false; // a C0 control, DEL, or the lead byte of a C1 control
+};
+
+// Eight bytes at a time, as most lines are plain ASCII: a word has a byte below n when
+// subtracting n from every byte borrows into a high bit that was clear, and a byte equal to b
+// when the word XOR b has a byte below 1.
+TextKind KindOf(std::string_view text)
+{
     const auto below
         = [](std::uint64_t word, unsigned char n) { return (word - kEveryByte * n) & ~word; };
+    std::uint64_t high = 0;
+    std::uint64_t controls = 0;
+    const auto take = [&](std::uint64_t word) {
+        high |= word;
+        controls |= below(word, kFirstPrintable) | below(word ^ (kEveryByte * kDelete), 1);
+    };
     std::size_t i = 0;
-    std::uint64_t found = 0;
-    for (; i + sizeof found <= text.size(); i += sizeof found) {
+    for (; i + sizeof high <= text.size(); i += sizeof high) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, sizeof word);
-        found |= below(word, kFirstPrintable) | below(word ^ (kEveryByte * kDelete), 1)
-                 | below(word ^ (kEveryByte * kC1Lead), 1);
+        take(word);
     }
-    for (; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < kFirstPrintable || byte == kDelete || byte == kC1Lead)
-            return true;
+    if (i < text.size()) {
+        // The last piece is filled up with blanks, which are neither high nor controls.
+        std::uint64_t word = kEveryByte * ' ';
+        std::memcpy(&word, text.data() + i, text.size() - i);
+        take(word);
     }
-    return (found & kHighBits) != 0;
+    TextKind kind;
+    kind.ascii = (high & kHighBits) == 0;
+    kind.mayHoldControls = (controls & kHighBits) != 0
+                           || (!kind.ascii && text.find(static_cast<char>(kC1Lead)) != text.npos);
+    return kind;
 }
 
 // A control character in a line or a name (a newline, a tab or other C0 control, DEL, or a C1
@@ -131,8 +146,6 @@ bool MayHoldControlCharacters(std::string_view text)
 // as one '?'. Each takes one column either way, so the columns keep their widths.
 STRING WithoutControlCharacters(std::string_view text)
 {
-    if (!MayHoldControlCharacters(text))
-        return STRING(text);
     STRING shown;
     shown.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -156,6 +169,7 @@ struct SideText
     std::int64_t record = -1;
     STRING text;
     std::size_t shown = 0; // bytes of text already printed
+    bool ascii = true;     // every byte of text takes one column
 
     [[nodiscard]] bool HasRecord() const { return record >= 0; }
     [[nodiscard]] bool HasMore() const { return shown < text.size(); }
@@ -171,7 +185,7 @@ struct SideText
             return;
         }
         std::size_t length
-            = IsAscii(rest) ? std::min(rest.size(), columns) : PrefixForColumns(rest, columns);
+            = ascii ? std::min(rest.size(), columns) : PrefixForColumns(rest, columns);
         if (length == 0 && !rest.empty())
             length = DecodeUtf8(rest).length;
         out.append(rest.substr(0, length));
@@ -351,16 +365,16 @@ SideText ReportPrinter::TextOf(BASEITEM *object, std::int32_t record, int tabSiz
     if (object == nullptr || record < 0)
         return side;
     if (std::unique_ptr<STRING> text = object->RecordText(record)) {
-        // A listing's text is made of names; a text file's tabs are expanded. Neither brings
-        // its control characters to the terminal.
-        if (object->IsListing())
-            side.text = WithoutControlCharacters(*text);
-        else if (text->find('\t') != STRING::npos)
+        // A listing's text is made of names, where a tab is a control character like any
+        // other; a text file's tabs are expanded.
+        if (!object->IsListing() && text->find('\t') != STRING::npos)
             side.text = ExpandTabs(*text, tabSize);
         else
             side.text = std::move(*text);
-        if (!object->IsListing() && MayHoldControlCharacters(side.text))
+        const TextKind kind = KindOf(side.text);
+        if (kind.mayHoldControls)
             side.text = WithoutControlCharacters(side.text);
+        side.ascii = kind.ascii;
     }
     return side;
 }
@@ -385,7 +399,8 @@ bool ReportPrinter::PrintRow(const DiffEntry &entry, std::uint8_t state)
     bool firstLine = true;
     do {
         STRING line = Column(left, firstLine, sideMarker, m_leftText);
-        PadToColumns(line, m_leftField);
+        // The number and the marker are ASCII, so an ASCII text gives an ASCII column.
+        PadToColumns(line, m_leftField, left.ascii);
         if (!m_numbers) {
             line += middle;
             line += ' ';
