@@ -1,17 +1,20 @@
 // kestacon: compares two files or directory trees and prints a side-by-side report.
 #include "console/messages.h"
+#include "console/output.h"
 #include "console/startup.h"
 
-#include <cstdio>
 #include <new>
 
 int main(int argc, char **argv)
 {
+    ReserveStandardDescriptors();
+    int status = 1;
     // The one exception the program knows: memory runs out. Unwinding restores the terminal.
     try {
-        return RunKestacon(argc, argv);
+        status = RunKestacon(argc, argv);
     } catch (const std::bad_alloc &) {
-        std::puts(ErrorLine(kFatalKind, nullptr, kOutOfMemoryText).c_str());
-        return 1;
+        PrintFailureLine(kFatalKind, nullptr, kOutOfMemoryText);
     }
+    // A report that could not be written completely is a failure too.
+    return FinishStandardOutput(status);
 }

@@ -55,8 +55,10 @@ std::vector<STRING> UsageLines()
         "  --help      show this text",
         "  --version   show the version",
         "",
-        "Exit status: 0 after a report, with or without differences; 1 after a failure.",
-        "On a terminal the report is paged: Space shows one more line, Esc or Ctrl-C",
+        "Exit status: 0 after a report, with or without differences; 1 after a failure",
+        "(also when the report cannot be written). Failure lines go to standard error",
+        "too when standard output is not a terminal.",
+        "On a terminal the report is paged: Space shows one more line, q, Esc or Ctrl-C",
         "stops, any other key shows the next page. Any key cancels a comparison.",
     };
 }

@@ -19,6 +19,8 @@ inline constexpr const char *kNotFoundText = "not found";
 inline constexpr const char *kPatternText = "a file cannot be compared with a wildcard pattern";
 inline constexpr const char *kCannotExtractFormat = "cannot extract %s";
 inline constexpr const char *kOutOfMemoryText = "out of memory";
+// Followed by ": " and the system's reason when standard output fails a write.
+inline constexpr const char *kCannotWriteOutputText = "cannot write the output";
 // Shown, followed by the side's name and a space, while a side is loaded.
 inline constexpr const char *kLoadingText = "Loading";
 // While -gc reads the files of undecided pairs.

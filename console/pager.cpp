@@ -1,5 +1,7 @@
 #include "console/pager.h"
 
+#include "console/output.h"
+
 // The counter is set to this after a line when it stands at 0, so the prompt follows the next
 // 24th line.
 static constexpr std::int16_t kLinesPerPage = 23;
@@ -16,6 +18,11 @@ bool Pager::PrintLine(std::string_view line)
     }
     std::fwrite(line.data(), 1, line.size(), m_out);
     std::fputc('\n', m_out);
+    // Nothing more can be written where a write failed: the run ends as a failure.
+    if (WriteFailed(m_out)) {
+        m_stopped = true;
+        return false;
+    }
     return AfterLine();
 }
 
@@ -46,7 +53,7 @@ void Pager::Prompt()
     std::fprintf(m_out, "\r%*s\r", static_cast<int>(kPagerPrompt.size()), "");
     std::fflush(m_out);
     // No key can be had once the terminal is gone: nobody reads on, so stop as with Esc.
-    if (key == kKeyCtrlC || key == kKeyEscape || key < 0) {
+    if (key == kKeyCtrlC || key == kKeyEscape || key == 'q' || key == 'Q' || key < 0) {
         m_stopped = true;
     } else if (key == kKeySpace) {
         m_counter = 1;

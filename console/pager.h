@@ -1,7 +1,7 @@
 // The pager: after every printed line of the report and of the usage text it counts down, and
-// after a screenful (24 lines) it prompts and waits for a key. Space shows one more line, Esc or
-// Ctrl-C stops the output, any other key shows the next 24 lines. With output redirected there
-// are no keys and no prompts.
+// after a screenful (24 lines) it prompts and waits for a key. Space shows one more line, q, Esc
+// or Ctrl-C stops the output, any other key shows the next 24 lines. With output redirected
+// there are no keys and no prompts. A write that fails stops the output as well.
 #pragma once
 
 #include "console/key_source.h"
@@ -11,7 +11,7 @@
 #include <string_view>
 
 inline constexpr std::string_view kPagerPrompt
-    = "-- more -- Space: one line, Esc: stop, other key: next page";
+    = "-- more -- Space: one line, q or Esc: stop, other key: next page";
 
 class Pager
 {

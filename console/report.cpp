@@ -2,6 +2,7 @@
 
 #include "console/command_line.h"
 #include "console/messages.h"
+#include "console/output.h"
 #include "console/pager.h"
 #include "core/options.h"
 #include "core/string.h"
@@ -58,11 +59,13 @@ STRING ZeroPadded(std::int64_t record, std::size_t digits)
     return number;
 }
 
+constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = kEveryByte * 0x80;
+
 // Whether every byte of text is below 0x80: each then takes one column, and the widths need
 // no decoding (most report lines are such).
 bool IsAscii(std::string_view text)
 {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
     std::size_t i = 0;
     std::uint64_t any = 0;
     for (; i + sizeof any <= text.size(); i += sizeof any) {
@@ -80,9 +83,10 @@ std::size_t WidthOf(std::string_view text)
     return IsAscii(text) ? text.size() : DisplayWidth(text);
 }
 
-void PadToColumns(STRING &text, std::size_t columns)
+// ascii: text is known to be ASCII, and its width is its length.
+void PadToColumns(STRING &text, std::size_t columns, bool ascii = false)
 {
-    const std::size_t width = WidthOf(text);
+    const std::size_t width = ascii ? text.size() : WidthOf(text);
     if (width < columns)
         text.append(columns - width, ' ');
 }
@@ -93,18 +97,68 @@ void RemoveTrailingSpaces(STRING &text)
     text.erase(end == STRING::npos ? 0 : end + 1);
 }
 
-// A name may hold any byte but '/' and NUL: a newline, tab or other control character in it
-// would break the line or its columns, so each shows as one '?' (control characters count one
-// column wherever widths are measured, so the columns stay aligned).
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+// UTF-8 writes the C1 controls U+0080..U+009F as this byte and one of 0x80..0x9F.
+constexpr unsigned char kC1Lead = 0xC2;
+
+// What one pass over a text tells its layout.
+struct TextKind
+{
+    bool ascii = true;            // every byte below 0x80: one column each
+    bool mayHoldControls = false; // a C0 control, DEL, or the lead byte of a C1 control
+};
+
+// Eight bytes at a time, as most lines are plain ASCII: a word has a byte below n when
+// subtracting n from every byte borrows into a high bit that was clear, and a byte equal to b
+// when the word XOR b has a byte below 1.
+TextKind KindOf(std::string_view text)
+{
+    const auto below
+        = [](std::uint64_t word, unsigned char n) { return (word - kEveryByte * n) & ~word; };
+    std::uint64_t high = 0;
+    std::uint64_t controls = 0;
+    const auto take = [&](std::uint64_t word) {
+        high |= word;
+        controls |= below(word, kFirstPrintable) | below(word ^ (kEveryByte * kDelete), 1);
+    };
+    std::size_t i = 0;
+    for (; i + sizeof high <= text.size(); i += sizeof high) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        take(word);
+    }
+    if (i < text.size()) {
+        // The last piece is filled up with blanks, which are neither high nor controls.
+        std::uint64_t word = kEveryByte * ' ';
+        std::memcpy(&word, text.data() + i, text.size() - i);
+        take(word);
+    }
+    TextKind kind;
+    kind.ascii = (high & kHighBits) == 0;
+    kind.mayHoldControls = (controls & kHighBits) != 0
+                           || (!kind.ascii && text.find(static_cast<char>(kC1Lead)) != text.npos);
+    return kind;
+}
+
+// A control character in a line or a name (a newline, a tab or other C0 control, DEL, or a C1
+// control) would break the line or its columns, or change the terminal's state, so each shows
+// as one '?'. Each takes one column either way, so the columns keep their widths.
 STRING WithoutControlCharacters(std::string_view text)
 {
-    constexpr unsigned char kFirstPrintable = 0x20;
-    constexpr unsigned char kDelete = 0x7F;
-    STRING shown(text);
-    for (char &c : shown) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < kFirstPrintable || byte == kDelete)
-            c = '?';
+    STRING shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < kFirstPrintable || byte == kDelete) {
+            shown += '?';
+        } else if (byte == kC1Lead && i + 1 < text.size()
+                   && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+            shown += '?';
+            ++i;
+        } else {
+            shown += text[i];
+        }
     }
     return shown;
 }
@@ -115,6 +169,7 @@ struct SideText
     std::int64_t record = -1;
     STRING text;
     std::size_t shown = 0; // bytes of text already printed
+    bool ascii = true;     // every byte of text takes one column
 
     [[nodiscard]] bool HasRecord() const { return record >= 0; }
     [[nodiscard]] bool HasMore() const { return shown < text.size(); }
@@ -130,7 +185,7 @@ struct SideText
             return;
         }
         std::size_t length
-            = IsAscii(rest) ? std::min(rest.size(), columns) : PrefixForColumns(rest, columns);
+            = ascii ? std::min(rest.size(), columns) : PrefixForColumns(rest, columns);
         if (length == 0 && !rest.empty())
             length = DecodeUtf8(rest).length;
         out.append(rest.substr(0, length));
@@ -310,13 +365,16 @@ SideText ReportPrinter::TextOf(BASEITEM *object, std::int32_t record, int tabSiz
     if (object == nullptr || record < 0)
         return side;
     if (std::unique_ptr<STRING> text = object->RecordText(record)) {
-        // A listing's text is made of names; a text file's tabs are expanded.
-        if (object->IsListing())
-            side.text = WithoutControlCharacters(*text);
-        else if (text->find('\t') != STRING::npos)
+        // A listing's text is made of names, where a tab is a control character like any
+        // other; a text file's tabs are expanded.
+        if (!object->IsListing() && text->find('\t') != STRING::npos)
             side.text = ExpandTabs(*text, tabSize);
         else
             side.text = std::move(*text);
+        const TextKind kind = KindOf(side.text);
+        if (kind.mayHoldControls)
+            side.text = WithoutControlCharacters(side.text);
+        side.ascii = kind.ascii;
     }
     return side;
 }
@@ -341,7 +399,8 @@ bool ReportPrinter::PrintRow(const DiffEntry &entry, std::uint8_t state)
     bool firstLine = true;
     do {
         STRING line = Column(left, firstLine, sideMarker, m_leftText);
-        PadToColumns(line, m_leftField);
+        // The number and the marker are ASCII, so an ASCII text gives an ASCII column.
+        PadToColumns(line, m_leftField, left.ascii);
         if (!m_numbers) {
             line += middle;
             line += ' ';
@@ -466,7 +525,7 @@ int CompareAndReport(const ConsoleOptions &options, ITEM &left, ITEM &right,
         std::fprintf(stderr, "%s\n", notice->c_str());
     if (!compared) {
         // Whatever failed, or was cancelled, the line names the right side.
-        std::puts(ErrorLine(kFatalKind, right.c_str(), nullptr).c_str());
+        PrintFailureLine(kFatalKind, right.c_str(), nullptr);
         return kStatusFailure;
     }
 

@@ -2,6 +2,7 @@
 
 #include "console/command_line.h"
 #include "console/messages.h"
+#include "console/output.h"
 #include "console/pager.h"
 #include "console/report.h"
 #include "console/status_console.h"
@@ -38,7 +39,7 @@ static int PrintUsage(Pager &pager, int status)
 
 static void PrintError(const char *path, const char *message)
 {
-    std::puts(ErrorLine(kErrorKind, path, message).c_str());
+    PrintFailureLine(kErrorKind, path, message);
 }
 
 // A path names nothing: classified twice, as the first answer may only have completed the path.

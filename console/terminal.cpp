@@ -23,8 +23,9 @@ static volatile std::sig_atomic_t s_inKeyMode = 0;
 static bool s_open = false;
 
 // Signals that end the program and the stop and continue pair. A signal the program was started
-// with ignored stays ignored.
-static constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+// with ignored stays ignored. SIGPIPE ends the program when the reader of its output has gone,
+// as for any Unix filter; started with it ignored, the program sees the failed write instead.
+static constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
 struct SavedAction
 {
     int signalNumber;

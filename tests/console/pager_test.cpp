@@ -45,7 +45,7 @@ TEST(Pager, PromptsAfterEveryTwentyFourLinesOrOneLineAfterSpace)
         std::vector<int> prompts;
     };
     const Case cases[] = {
-        {"other keys", {'x', '\r', kKeyOther, 'q'}, {24, 48, 72, 96}},
+        {"other keys", {'x', '\r', kKeyOther, 'z'}, {24, 48, 72, 96}},
         {"space", {kKeySpace, kKeySpace, 'x', 'x', 'x', 'x'}, {24, 25, 26, 50, 74, 98}},
         {"space after a page", {'x', kKeySpace, 'x', 'x', 'x'}, {24, 48, 49, 73, 97}},
     };
@@ -57,9 +57,9 @@ TEST(Pager, PromptsAfterEveryTwentyFourLinesOrOneLineAfterSpace)
     }
 }
 
-TEST(Pager, EscapeControlCOrALostTerminalStopTheOutput)
+TEST(Pager, EscapeControlCQOrALostTerminalStopTheOutput)
 {
-    for (int key : {kKeyEscape, kKeyCtrlC, -1}) {
+    for (int key : {kKeyEscape, kKeyCtrlC, int{'q'}, int{'Q'}, -1}) {
         SCOPED_TRACE(key);
         CapturedOutput out;
         ScriptedKeys script({key});

@@ -331,6 +331,37 @@ TEST(Report, ContinuationLinesInNumberMode)
                                   " /ijklmnop  /89", " /qrstuvwx ", " /yz       ", separator}));
 }
 
+// Control characters reach the terminal as '?', one for each (the two bytes of a C1 control
+// included), so the columns line up as for any other text; tabs are still expanded.
+TEST(Report, ControlCharactersShowAsQuestionMarks)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a\x1b[31mb", "a?[31mb"},
+        {"\a\x0e\x7f\x01x", "????x"},
+        {"c1 \xC2\x9B"
+         "2J\xC2\x80\xC2\x9F",
+         "c1 ?2J??"},
+        {"latin \xC2\xA9\xC2\xA0!", "latin \xC2\xA9\xC2\xA0!"},
+        {"\tt", "    t"},
+        {"plain text", "plain text"},
+    };
+    std::vector<std::string> texts;
+    DIFFLIST list;
+    for (const auto &[text, shown] : cases) {
+        list.AppendEntry({static_cast<std::int32_t>(texts.size()),
+                          static_cast<std::int32_t>(texts.size()), 0, 0});
+        texts.push_back(text);
+    }
+    TextLines side(texts);
+    const Rendered rendered = Render(WithBits(kOptShowAll, 40), side, side, list);
+    ASSERT_EQ(rendered.lines.size(), cases.size() + 3);
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        const std::string &shown = cases[k].second;
+        EXPECT_EQ(rendered.lines[k + 2],
+                  shown + std::string(20 - DisplayWidth(shown), ' ') + "| " + shown);
+    }
+}
+
 TEST(Report, LongNamesInTheHeaderStaySeparate)
 {
     TextLines side({"t"});
@@ -440,8 +471,47 @@ TEST(ReportProgram, StoredCases)
         const ProgramResult result = Kestacon(arguments, folder.string());
         EXPECT_EQ(result.status, status);
         EXPECT_EQ(result.output, ReadFile(folder / "expected.txt"));
-        EXPECT_EQ(result.errors, "");
+        // A failure line goes to standard error as well.
+        EXPECT_EQ(result.errors, status == 0 ? "" : result.output);
         ExpectWithinWidth(result.output, WidthOf(arguments));
+    }
+}
+
+// Binary files compared as text: whatever their bytes, the report holds no control character
+// but the line ends, and its lines keep to the width.
+TEST(ReportProgram, BinaryFilesGiveNoControlCharacters)
+{
+    const TempDir dir;
+    std::string left = "\x1b[31mred\n\xC2\x9B"
+                       "2J\x07\x0e\n";
+    std::string right = left;
+    std::uint32_t state = 12345;
+    for (int k = 0; k < 20000; ++k) {
+        state = state * 1103515245u + 12345u;
+        const auto byte = static_cast<char>(state >> 24);
+        left += byte;
+        right += (k % 97 == 0) ? static_cast<char>(~byte) : byte;
+    }
+    for (int value = 0; value < 256; ++value)
+        left += static_cast<char>(value);
+    WriteFile(dir / "left.pyc", left);
+    WriteFile(dir / "right.pyc", right);
+    for (const std::vector<std::string> &options :
+         {std::vector<std::string>{}, {"-a"}, {"-a", "-n", "-f"}, {"-f", "-w40"}}) {
+        std::vector<std::string> arguments = options;
+        arguments.push_back("left.pyc");
+        arguments.push_back("right.pyc");
+        const ProgramResult result = Kestacon(arguments, dir.Path());
+        ASSERT_EQ(result.status, 0) << result.output;
+        const std::string &output = result.output;
+        for (std::size_t i = 0; i < output.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(output[i]);
+            const bool c1 = byte == 0xC2 && i + 1 < output.size()
+                            && (static_cast<unsigned char>(output[i + 1]) & 0xE0) == 0x80;
+            ASSERT_TRUE((byte >= 0x20 && byte != 0x7F && !c1) || byte == '\n')
+                << "byte " << static_cast<int>(byte) << " at " << i;
+        }
+        ExpectWithinWidth(output, WidthOf(arguments));
     }
 }
 

@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// A program ended by a signal while it holds extracted archive members leaves none behind.
-TEST(SignalCleanup, AnEndingSignalDeletesTheTemporaryCopies)
+// A program ended by the signal while it holds extracted archive members leaves none behind.
+static void ExpectCleanEndBy(int signalNumber)
 {
     int channel[2];
     ASSERT_EQ(pipe(channel), 0);
@@ -25,7 +25,7 @@ TEST(SignalCleanup, AnEndingSignalDeletesTheTemporaryCopies)
         const std::string report = made ? folder : std::string();
         (void)!write(channel[1], report.c_str(), report.size());
         close(channel[1]);
-        raise(SIGTERM);
+        raise(signalNumber);
         _exit(0); // not reached
     }
     close(channel[1]);
@@ -37,8 +37,17 @@ TEST(SignalCleanup, AnEndingSignalDeletesTheTemporaryCopies)
     ASSERT_GT(got, 0) << "the child could not make its copies";
     const std::string folder(buffer, static_cast<std::size_t>(got));
 
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM)
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber)
         << "the program still ends by the signal";
     struct stat info;
     EXPECT_NE(stat(folder.c_str(), &info), 0) << folder << " is still there";
+}
+
+// SIGPIPE too: the reader of the report may leave before it ends.
+TEST(SignalCleanup, AnEndingSignalDeletesTheTemporaryCopies)
+{
+    for (int signalNumber : {SIGTERM, SIGPIPE}) {
+        SCOPED_TRACE(signalNumber);
+        ExpectCleanEndBy(signalNumber);
+    }
 }

@@ -277,7 +277,7 @@ TEST(TerminalPaging, UsagePromptsAfterTwentyFourLinesAndSpaceShowsOneMore)
 
 TEST(TerminalPaging, EscapeOrControlCAtThePromptStopsTheOutput)
 {
-    for (const std::string key : {"\x1b", "\x03"}) {
+    for (const std::string key : {"\x1b", "\x03", "q"}) {
         SCOPED_TRACE(static_cast<int>(key[0]));
         PseudoTerminal terminal;
         terminal.StartKestacon({"--help"});
