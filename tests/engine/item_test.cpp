@@ -9,11 +9,15 @@
 #include "engine/kind_selection.h"
 #include "support/test_support.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <new>
 #include <string>
 #include <vector>
 
+using testsupport::DeepFolder;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
@@ -479,4 +483,70 @@ TEST_F(SideTest, LoadingBothSidesStopsAtTheFirstFailureOrCancel)
             << stopAfter;
         EXPECT_EQ(other.Object(), nullptr);
     }
+}
+
+// Threads of this process, from the system's own count.
+int ThreadCount()
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "Threads:" && status >> word)
+            return std::stoi(word);
+    }
+    return -1;
+}
+
+TEST_F(SideTest, AnExceptionWhileBothSidesLoadWaitsForTheRightOne)
+{
+    WriteFile(m_dir / "l.txt", ManyLines(40000, 0));
+    WriteFile(m_dir / "r.txt", ManyLines(40000, 5));
+    const int threads = ThreadCount();
+    // Thrown as either side is announced: the right one is loading beside by then.
+    for (const bool onLeft : {true, false}) {
+        ITEM left(m_dir / "l.txt");
+        ITEM right(m_dir / "r.txt");
+        CountingStatus status;
+        EXPECT_THROW(static_cast<void>(LoadBothSides(left, right, m_options, &status,
+                                                     [&](const ITEM &side) {
+                                                         if ((&side == &left) == onLeft)
+                                                             throw std::bad_alloc();
+                                                     })),
+                     std::bad_alloc);
+        EXPECT_EQ(ThreadCount(), threads) << onLeft;
+    }
+}
+
+TEST_F(SideTest, AFailedLoadNamesWhatCouldNotBeReadAndWhy)
+{
+    ITEM missing(m_dir / "nothing.txt");
+    ASSERT_NE(missing.Load(m_options, nullptr), kOk);
+    EXPECT_TRUE(missing.LoadFailed());
+    EXPECT_EQ(missing.ErrorPath(), m_dir / "nothing.txt");
+    EXPECT_EQ(missing.ErrorText(), "No such file or directory");
+
+    // A folder deep in the tree: it is named, not the side.
+    const DeepFolder deep(m_dir / "tree");
+    ITEM tree(m_dir / "tree");
+    ASSERT_NE(tree.Load(m_options, nullptr), kOk);
+    EXPECT_TRUE(tree.LoadFailed());
+    EXPECT_EQ(tree.LoadError(), ENAMETOOLONG);
+    EXPECT_EQ(tree.ErrorPath().rfind(m_dir / "tree/", 0), 0u) << tree.ErrorPath();
+
+    // A cancel is no failure of the side, and a load that works forgets the last failure.
+    CountingStatus stop(1);
+    ASSERT_NE(tree.Load(m_options, &stop), kOk);
+    EXPECT_FALSE(tree.LoadFailed());
+    WriteFile(m_dir / "nothing.txt", "a\n");
+    ASSERT_EQ(missing.Load(m_options, nullptr), kOk);
+    EXPECT_FALSE(missing.LoadFailed());
+    EXPECT_EQ(missing.ErrorText(), "");
+
+    // Descending to a row that has gone says which and why.
+    ITEM parent(m_dir.Path());
+    ASSERT_EQ(parent.Classify(), kKindDirectory);
+    ITEM child;
+    const STRING gone("gone.txt");
+    EXPECT_NE(child.Descend(parent, &gone, nullptr), kOk);
+    EXPECT_EQ(child.ErrorText(), m_dir / "gone.txt" + ": No such file or directory");
 }
