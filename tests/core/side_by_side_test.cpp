@@ -32,24 +32,15 @@ TEST(SideBySide, AnExceptionOfEitherPieceLeavesOnceBothHaveEnded)
 
 TEST(JoiningThread, ItsOwnerWaitsForTheWorkWhenItGoes)
 {
-    std::atomic<int> ended{0};
+    std::atomic<bool> ended{false};
     {
         JoiningThread thread;
-        for (int k = 0; k < 2; ++k) {
-            // A second start waits for the first work.
-            ASSERT_TRUE(thread.Start([&] {
-                std::this_thread::sleep_for(20ms);
-                ++ended;
-            }));
-        }
+        ASSERT_TRUE(thread.Start([&] {
+            std::this_thread::sleep_for(20ms);
+            ended = true;
+        }));
     }
-    EXPECT_EQ(ended, 2);
-
-    // An exception of the work arrives with Join, once.
-    JoiningThread failing;
-    ASSERT_TRUE(failing.Start([] { throw std::bad_alloc(); }));
-    EXPECT_THROW(failing.Join(), std::bad_alloc);
-    EXPECT_NO_THROW(failing.Join());
+    EXPECT_TRUE(ended);
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include "engine/kind_selection.h"
 #include "support/test_support.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -17,7 +16,6 @@
 #include <string>
 #include <vector>
 
-using testsupport::DeepFolder;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
@@ -486,7 +484,7 @@ TEST_F(SideTest, LoadingBothSidesStopsAtTheFirstFailureOrCancel)
 }
 
 // Threads of this process, from the system's own count.
-int ThreadCount()
+static int ThreadCount()
 {
     std::ifstream status("/proc/self/status");
     std::string word;
@@ -515,38 +513,4 @@ TEST_F(SideTest, AnExceptionWhileBothSidesLoadWaitsForTheRightOne)
                      std::bad_alloc);
         EXPECT_EQ(ThreadCount(), threads) << onLeft;
     }
-}
-
-TEST_F(SideTest, AFailedLoadNamesWhatCouldNotBeReadAndWhy)
-{
-    ITEM missing(m_dir / "nothing.txt");
-    ASSERT_NE(missing.Load(m_options, nullptr), kOk);
-    EXPECT_TRUE(missing.LoadFailed());
-    EXPECT_EQ(missing.ErrorPath(), m_dir / "nothing.txt");
-    EXPECT_EQ(missing.ErrorText(), "No such file or directory");
-
-    // A folder deep in the tree: it is named, not the side.
-    const DeepFolder deep(m_dir / "tree");
-    ITEM tree(m_dir / "tree");
-    ASSERT_NE(tree.Load(m_options, nullptr), kOk);
-    EXPECT_TRUE(tree.LoadFailed());
-    EXPECT_EQ(tree.LoadError(), ENAMETOOLONG);
-    EXPECT_EQ(tree.ErrorPath().rfind(m_dir / "tree/", 0), 0u) << tree.ErrorPath();
-
-    // A cancel is no failure of the side, and a load that works forgets the last failure.
-    CountingStatus stop(1);
-    ASSERT_NE(tree.Load(m_options, &stop), kOk);
-    EXPECT_FALSE(tree.LoadFailed());
-    WriteFile(m_dir / "nothing.txt", "a\n");
-    ASSERT_EQ(missing.Load(m_options, nullptr), kOk);
-    EXPECT_FALSE(missing.LoadFailed());
-    EXPECT_EQ(missing.ErrorText(), "");
-
-    // Descending to a row that has gone says which and why.
-    ITEM parent(m_dir.Path());
-    ASSERT_EQ(parent.Classify(), kKindDirectory);
-    ITEM child;
-    const STRING gone("gone.txt");
-    EXPECT_NE(child.Descend(parent, &gone, nullptr), kOk);
-    EXPECT_EQ(child.ErrorText(), m_dir / "gone.txt" + ": No such file or directory");
 }
