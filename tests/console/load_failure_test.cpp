@@ -1,5 +1,6 @@
 // kestacon when a side cannot be read: the line it ends with names what could not be read, on
 // whichever side, and why in the system's words.
+#include "console/messages.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,15 @@ TEST(LoadFailure, APathLongerThanTheSystemAllowsIsNamedWithTheReason)
     const ProgramResult named = RunProgram(KESTACON_PATH, {deep.Deepest(), dir / "R"});
     EXPECT_EQ(named.status, 1);
     EXPECT_EQ(named.output, "Error " + deep.Deepest() + " 0: File name too long\n");
+}
+
+TEST(LoadFailure, ControlCharactersInANameCannotBreakTheLine)
+{
+    EXPECT_EQ(ErrorLine(kFatalKind,
+                        "a\nb\x1b[31m\x7f\xc2\x9b"
+                        "c\xc3\xa9",
+                        "gone\r"),
+              "Fatal a?b?[31m??c\xc3\xa9 0: gone?");
 }
 
 } // namespace
