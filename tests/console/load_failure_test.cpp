@@ -29,17 +29,26 @@ std::vector<std::vector<std::string>> BothOrders(const std::string &bad, const s
     return {{bad, good}, {good, bad}};
 }
 
-TEST(LoadFailure, AnUnreadableSubfolderIsNamedWithTheReason)
+TEST(LoadFailure, AnUnreadableFolderOrFileIsNamedWithTheReason)
 {
     const TempDir dir;
     WriteFile(dir / "L/sub/f.txt", "a\n");
     WriteFile(dir / "R/sub/f.txt", "a\n");
-    // Whoever runs the program must be able to walk everything but the locked folder.
+    // Large enough that the second side is read on a thread of its own.
+    std::string lines;
+    while (lines.size() < 700000)
+        lines += "a line of a large file\n";
+    WriteFile(dir / "L/locked.txt", lines);
+    WriteFile(dir / "R/open.txt", lines);
+    // Whoever runs the program must be able to walk everything but what is locked.
     for (const std::string &path : {dir.Path(), dir / "L", dir / "R", dir / "R/sub"})
         ASSERT_EQ(chmod(path.c_str(), 0755), 0);
-    ASSERT_EQ(chmod((dir / "L/sub").c_str(), 0), 0);
+    for (const std::string &path : {dir / "R/open.txt", dir / "L/sub/f.txt"})
+        ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    for (const std::string &path : {dir / "L/sub", dir / "L/locked.txt"})
+        ASSERT_EQ(chmod(path.c_str(), 0), 0);
 
-    // The super-user reads any folder: the program then runs as nobody.
+    // The super-user reads anything: the program then runs as nobody.
     std::string program = KESTACON_PATH;
     std::vector<std::string> prefix;
     if (geteuid() == 0) {
@@ -48,12 +57,17 @@ TEST(LoadFailure, AnUnreadableSubfolderIsNamedWithTheReason)
             GTEST_SKIP() << "running as root without setpriv";
         prefix = {"--reuid=65534", "--regid=65534", "--clear-groups", KESTACON_PATH};
     }
-    for (const std::vector<std::string> &sides : BothOrders(dir / "L", dir / "R")) {
-        std::vector<std::string> arguments = prefix;
-        arguments.insert(arguments.end(), sides.begin(), sides.end());
-        const ProgramResult result = RunProgram(program, arguments);
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.output, "Fatal " + dir / "L/sub" + " 0: Permission denied\n") << sides[0];
+    const std::vector<std::string> locked[]
+        = {{dir / "L", dir / "R", dir / "L/sub"},
+           {dir / "L/locked.txt", dir / "R/open.txt", dir / "L/locked.txt"}};
+    for (const std::vector<std::string> &names : locked) {
+        for (const std::vector<std::string> &sides : BothOrders(names[0], names[1])) {
+            std::vector<std::string> arguments = prefix;
+            arguments.insert(arguments.end(), sides.begin(), sides.end());
+            const ProgramResult result = RunProgram(program, arguments);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.output, "Fatal " + names[2] + " 0: Permission denied\n") << sides[0];
+        }
     }
     ASSERT_EQ(chmod((dir / "L/sub").c_str(), 0755), 0);
 }
