@@ -4,16 +4,41 @@
 #define KESTA_VERSION "0"
 #endif
 
+// Paths come from the file system and may hold any byte but NUL: a control character (C0,
+// DEL, or C1 written as UTF-8) would break the line or act on the terminal, so each shows as
+// one '?'.
+static void AppendShown(STRING &line, std::string_view text)
+{
+    constexpr unsigned char kFirstPrintable = 0x20;
+    constexpr unsigned char kDelete = 0x7F;
+    constexpr unsigned char kC1Lead = 0xC2;
+    constexpr unsigned char kC1First = 0x80;
+    constexpr unsigned char kC1Last = 0x9F;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < kFirstPrintable || byte == kDelete) {
+            line += '?';
+        } else if (byte == kC1Lead && i + 1 < text.size()
+                   && static_cast<unsigned char>(text[i + 1]) >= kC1First
+                   && static_cast<unsigned char>(text[i + 1]) <= kC1Last) {
+            line += '?';
+            ++i;
+        } else {
+            line += text[i];
+        }
+    }
+}
+
 STRING ErrorLine(const char *kind, const char *path, const char *message)
 {
     STRING line = kind;
     if (path != nullptr) {
         line += ' ';
-        line += path;
+        AppendShown(line, path);
         line += " 0";
     }
     line += ": ";
-    line += (message != nullptr && *message != '\0') ? message : "?";
+    AppendShown(line, (message != nullptr && *message != '\0') ? message : "?");
     return line;
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 // "Error" or "Fatal", then " <path> 0" when a path belongs to it, then ": " and the message
-// ("?" when there is none). No line end.
+// ("?" when there is none). No line end; control characters of path and message show as '?'.
 [[nodiscard]] STRING ErrorLine(const char *kind, const char *path, const char *message);
 
 inline constexpr const char *kErrorKind = "Error";

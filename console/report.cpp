@@ -474,6 +474,20 @@ bool LoadSides(ITEM &left, ITEM &right, const CompareOptions &options, STATUS_CO
            == kOk;
 }
 
+// The line a failed run ends with. A side that failed to load names what could not be read
+// (the side, or a folder in its tree) and why; a cancel or a failed comparison names the right
+// side and no reason.
+void PrintRunFailure(const ITEM &left, const ITEM &right)
+{
+    for (const ITEM *side : {&left, &right}) {
+        if (side->LoadFailed()) {
+            PrintFailureLine(kFatalKind, side->ErrorPath().c_str(), side->ErrorText().c_str());
+            return;
+        }
+    }
+    PrintFailureLine(kFatalKind, right.c_str(), nullptr);
+}
+
 // Tells apart the pairs of files the directory comparison left at "same as far as known" by
 // their contents: every row with both sides not yet marked differing is asked again, which
 // reads and keeps the CRC-32 of both files. Only two listings have such rows. False when the
@@ -524,8 +538,7 @@ int CompareAndReport(const ConsoleOptions &options, ITEM &left, ITEM &right,
     if (auto notice = TakeImageModuleNotice())
         std::fprintf(stderr, "%s\n", notice->c_str());
     if (!compared) {
-        // Whatever failed, or was cancelled, the line names the right side.
-        PrintFailureLine(kFatalKind, right.c_str(), nullptr);
+        PrintRunFailure(left, right);
         return kStatusFailure;
     }
 

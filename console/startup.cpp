@@ -11,9 +11,11 @@
 #include "core/pathname.h"
 #include "engine/item.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 static constexpr int kStatusReport = 0;
@@ -40,6 +42,17 @@ static int PrintUsage(Pager &pager, int status)
 static void PrintError(const char *path, const char *message)
 {
     PrintFailureLine(kErrorKind, path, message);
+}
+
+// A side names nothing: "not found", unless the system says that something else than a missing
+// name keeps it from being read ("Permission denied", "File name too long").
+static void PrintNothingThere(const PATHNAME &path)
+{
+    struct stat info;
+    errno = 0;
+    const bool other
+        = stat(path.c_str(), &info) != 0 && errno != 0 && errno != ENOENT && errno != ENOTDIR;
+    PrintError(path.c_str(), other ? SystemErrorText(errno).c_str() : kNotFoundText);
 }
 
 // A path names nothing: classified twice, as the first answer may only have completed the path.
@@ -100,7 +113,7 @@ static bool FindRightCounterpart(ITEM &left, std::unique_ptr<ITEM> &right, STATU
     if (right->IsDirectory()) {
         right->SetFileName(leftName);
         if (NamesNothingAfterRetry(*right)) {
-            PrintError(right->c_str(), kNotFoundText);
+            PrintNothingThere(*right);
             return false;
         }
     }
@@ -118,7 +131,7 @@ static int ResolveAndCompare(const ConsoleOptions &options, bool console, Termin
     }
     ITEM left(options.LeftSide());
     if (NamesNothingAfterRetry(left)) {
-        PrintError(left.c_str(), kNotFoundText);
+        PrintNothingThere(left);
         return kStatusFailure;
     }
     auto right = std::make_unique<ITEM>(left);
@@ -131,7 +144,7 @@ static int ResolveAndCompare(const ConsoleOptions &options, bool console, Termin
         return PrintUsage(pager, kStatusFailure);
     }
     if (NamesNothingAfterRetry(*right)) {
-        PrintError(right->c_str(), kNotFoundText);
+        PrintNothingThere(*right);
         return kStatusFailure;
     }
     if (left.IsFile() && !FindRightCounterpart(left, right, status.get())) {

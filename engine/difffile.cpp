@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -162,17 +163,28 @@ std::int32_t DIFFFILE::Load(std::string_view path, const CompareOptions &options
     m_tabSize = options.tabSize;
     m_lineEndKinds = 0;
     m_column[0].caption.clear();
+    m_loadError = 0;
 
     if (m_file.IsOpen() && m_file.Close() != kOk)
         return -1;
     m_file.Parse(path);
+    errno = 0;
     m_file.TakeSnapshot();
     const FileSnapshot *snapshot = m_file.HeldSnapshot();
+    if (snapshot == nullptr) {
+        m_loadError = errno != 0 ? errno : ENOENT;
+        return -1;
+    }
     // A folder opens for reading here but is no text; treat it as a file that cannot be opened.
-    if (snapshot == nullptr || (snapshot->attributes & kAttrDirectory) != 0)
+    if ((snapshot->attributes & kAttrDirectory) != 0) {
+        m_loadError = EISDIR;
         return -1;
-    if (m_file.Open() != kOk)
+    }
+    errno = 0;
+    if (m_file.Open() != kOk) {
+        m_loadError = errno;
         return -1;
+    }
     (void)m_file.Seek(0, 0);
     // The reader now stands nowhere in particular: the first text request positions it.
     m_file.SetRecordNumber(-1);
@@ -436,6 +448,7 @@ std::int32_t DIFFFILE::ScanLines(std::int64_t total, STATUS_IO *status)
             // More lines than a record number can count: nothing partial is kept.
             ClearRecords();
             (void)m_file.Close();
+            m_loadError = EFBIG;
             return -1;
         }
         const std::uint32_t length

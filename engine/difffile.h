@@ -38,6 +38,9 @@ public:
     // be found or opened, or has more lines than record numbers can count.
     [[nodiscard]] virtual std::int32_t Load(std::string_view path, const CompareOptions &options,
                                             STATUS_IO *status);
+    // After a Load that answered -1: the system's error number saying why (0 when none is
+    // known).
+    [[nodiscard]] int LoadError() const { return m_loadError; }
 
     // Both sides loaded from files of the same bytes under the same options, whose lines have
     // not been hashed yet: the bytes of the two files are compared, not the lines.
@@ -71,6 +74,7 @@ protected:
     std::array<ColumnDescriptor, 1> m_column;
     std::uint32_t m_options = 0;
     std::int32_t m_tabSize = 4;
+    int m_loadError = 0;                          // see LoadError
     std::int64_t m_recordLimit = kMaxRecords;     // lowered by tests
     std::size_t m_loadBlockSize = kLoadBlockSize; // lowered by tests
 

@@ -389,19 +389,19 @@ private:
                != m_descent.end();
     }
 
-    // 0, or -1 when the directory cannot be read (a directory that vanished lists nothing).
+    // 0, or the system's error number when the directory cannot be read (a directory that
+    // vanished lists nothing).
     static int ReadNames(const std::string &directory, std::vector<FoundName> &found)
     {
         DIR *handle = opendir(OpenName(directory).c_str());
         if (handle == nullptr)
-            return errno == ENOENT ? 0 : -1;
+            return errno == ENOENT ? 0 : errno;
         int result = 0;
         for (;;) {
             errno = 0;
             const dirent *item = readdir(handle);
             if (item == nullptr) {
-                if (errno != 0)
-                    result = -1;
+                result = errno;
                 break;
             }
             const char *name = item->d_name;
@@ -453,8 +453,10 @@ private:
     int Enumerate(const DirEntry *parent, const std::string &directory, int depth)
     {
         std::vector<FoundName> found;
-        if (ReadNames(directory, found) < 0)
+        if (const int error = ReadNames(directory, found); error != 0) {
+            m_listing.SetReadFailure(OpenName(directory), error);
             return -1;
+        }
         for (const FoundName &item : found) {
             if (item.folder || !WildcardMatch(m_pattern, item.name)
                 || IsExcluded(m_exclusions, item.name))
@@ -496,6 +498,7 @@ std::int64_t DIRECTORYOBJECT::Read(const PATHNAME &path, std::string_view exclus
     Clear();
     m_path = path;
     m_archive = false;
+    SetReadFailure({}, 0);
     ShowFolderColumnByOptions();
 
     // Built in one expression: assigning "*" afterwards trips a false -Wrestrict in g++ 12 -O3.

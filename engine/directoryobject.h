@@ -64,6 +64,15 @@ public:
     // entries found so far stay).
     [[nodiscard]] std::int64_t Read(const PATHNAME &path, std::string_view exclusions,
                                     STATUS_IO *status);
+    // After a Read that failed because a folder could not be read: that folder's path and the
+    // system's error number. 0 after a successful Read or a stop request.
+    [[nodiscard]] const STRING &FailedFolder() const { return m_failedFolder; }
+    [[nodiscard]] int ReadError() const { return m_readError; }
+    void SetReadFailure(std::string_view folder, int error)
+    {
+        m_failedFolder = folder;
+        m_readError = error;
+    }
 
     // For filling a listing from elsewhere (an archive): Clear frees the entries, SetPath sets
     // the listing's path (an archive listing's path holds the archive's snapshot), SetArchive
@@ -175,6 +184,8 @@ private:
     const CompareOptions &m_options;
     PATHNAME m_path;
     bool m_archive = false;
+    STRING m_failedFolder; // see FailedFolder
+    int m_readError = 0;
     // Changes with every change of the entries; the other listing's links check it.
     std::shared_ptr<std::uint64_t> m_generation;
     // In the right listing after a comparison: the left listing, whose rows hold both sides.

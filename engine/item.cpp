@@ -1,6 +1,7 @@
 #include "engine/item.h"
 
 #include "core/file_snapshot.h"
+#include "core/side_by_side.h"
 #include "core/status_io.h"
 #include "core/temp_directory.h"
 #include "engine/difffile.h"
@@ -13,10 +14,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <pthread.h>
+#include <sys/stat.h>
+#include <system_error>
 #include <typeinfo>
 #include <utility>
 
@@ -62,7 +65,7 @@ ITEM &ITEM::operator=(const ITEM &other)
     m_memberPath = other.m_memberPath;
     m_displayName = other.m_displayName;
     m_exclusions.clear();
-    m_errorText.clear();
+    ClearLoadFailure();
     return *this;
 }
 
@@ -141,12 +144,46 @@ static void ListArchive(DIRECTORYOBJECT &listing, ITEM &archive, STATUS_IO *stat
     g_lister(listing, archive, status);
 }
 
+STRING SystemErrorText(int error)
+{
+    return STRING(std::generic_category().message(error));
+}
+
+// Why path names nothing: the system's answer when it has one.
+static int WhyNothingIsAt(const STRING &path)
+{
+    struct stat info;
+    errno = 0;
+    if (stat(path.c_str(), &info) != 0 && errno != 0)
+        return errno;
+    return ENOENT;
+}
+
+void ITEM::SetLoadFailure(std::string_view path, int error)
+{
+    m_loadFailed = true;
+    m_loadError = error;
+    m_errorPath = path;
+    m_errorText = error != 0 ? SystemErrorText(error) : STRING();
+}
+
+void ITEM::ClearLoadFailure()
+{
+    m_loadFailed = false;
+    m_loadError = 0;
+    m_errorPath.clear();
+    m_errorText.clear();
+}
+
 OpResult ITEM::Load(const CompareOptions &options, STATUS_IO *status)
 {
     m_object.reset();
+    ClearLoadFailure();
     const std::int32_t kind = Classify();
-    if (kind == kKindNothing)
+    if (kind == kKindNothing) {
+        SetLoadFailure(ShownName(), WhyNothingIsAt(Text()));
         return kEndOrFailure;
+    }
 
     const bool archive = IsArchive();
     if (kind == kKindFile && !archive) {
@@ -165,6 +202,9 @@ OpResult ITEM::Load(const CompareOptions &options, STATUS_IO *status)
             Classify();
         }
         if (listing->Read(*this, m_exclusions, status) < 0) {
+            // No error number: the reader stopped it.
+            if (listing->ReadError() != 0)
+                SetLoadFailure(listing->FailedFolder(), listing->ReadError());
             m_object = std::move(listing);
             return kErrorOrCancel;
         }
@@ -194,6 +234,10 @@ std::int64_t ITEM::PlainTextSize(std::unique_ptr<DIFFFILE> &object)
 
 OpResult ITEM::TakeLoadedObject(std::unique_ptr<DIFFFILE> object, std::int32_t result)
 {
+    ClearLoadFailure();
+    // A positive result is a cancel, which is no failure of the side.
+    if (result < 0)
+        SetLoadFailure(ShownName(), object->LoadError());
     m_object = std::move(object);
     return result == 0 ? kOk : static_cast<OpResult>(result);
 }
@@ -207,7 +251,9 @@ constexpr std::int64_t kLoadTogetherFrom = std::int64_t{1} << 20;
 constexpr auto kProgressInterval = std::chrono::milliseconds(20);
 
 // The right side's load on a thread of its own. As its status it keeps the progress for the
-// waiting thread to pass on, and stops when that thread tells it to.
+// waiting thread to pass on, and stops when that thread tells it to. The thread is joined when
+// the load is finished or, at the latest, when the object goes, so an exception that leaves
+// the caller between start and finish stops the load and waits for it first.
 class SideLoad final : public STATUS_IO
 {
 public:
@@ -218,11 +264,23 @@ public:
     {
         m_file->LoadApartFromOtherSides();
     }
+    // The thread, the last member, is joined before anything it uses goes.
+    ~SideLoad() override { Stop(); }
+    SideLoad(const SideLoad &) = delete;
+    SideLoad &operator=(const SideLoad &) = delete;
 
-    [[nodiscard]] bool Start() { return pthread_create(&m_thread, nullptr, Run, this) == 0; }
+    [[nodiscard]] bool Start()
+    {
+        return m_thread.Start([this] {
+            Finishing finishing(*this);
+            // Without a status to pass progress to or take a cancel from, the load reports to
+            // none: it then splits its lines the fastest way.
+            finishing.result = m_file->Load(m_path, m_options, m_reports ? this : nullptr);
+        });
+    }
 
     // Waits for the load to end, passing its progress on to status every so often; a cancel
-    // there stops it. Answers the load's result.
+    // there stops it. Answers the load's result; an exception the load ended with arrives here.
     std::int32_t Finish(STATUS_IO *status)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -237,13 +295,14 @@ public:
                 Stop();
             lock.lock();
         }
+        const std::int32_t result = m_result;
         lock.unlock();
-        pthread_join(m_thread, nullptr);
+        m_thread.Join();
         // The gauge shows where the load ended, as if it had watched it all along.
         const std::int64_t total = m_total.load(std::memory_order_relaxed);
         if (status != nullptr && total > 0)
             static_cast<void>(status->ShowProgress(total, m_done.load(std::memory_order_relaxed)));
-        return m_result;
+        return result;
     }
     void Stop() { m_stop.store(true, std::memory_order_relaxed); }
     [[nodiscard]] std::unique_ptr<DIFFFILE> TakeFile() { return std::move(m_file); }
@@ -261,27 +320,29 @@ public:
     }
 
 private:
-    static void *Run(void *self)
+    // Tells the waiting thread that the load ended, also when it ended with an exception.
+    struct Finishing
     {
-        auto *load = static_cast<SideLoad *>(self);
-        // Without a status to pass progress to or take a cancel from, the load reports to none:
-        // it then splits its lines the fastest way.
-        const std::int32_t result
-            = load->m_file->Load(load->m_path, load->m_options, load->m_reports ? load : nullptr);
+        explicit Finishing(SideLoad &load) : load(load) {}
+        ~Finishing()
         {
-            const std::lock_guard<std::mutex> lock(load->m_mutex);
-            load->m_result = result;
-            load->m_finished = true;
+            {
+                const std::lock_guard<std::mutex> lock(load.m_mutex);
+                load.m_result = result;
+                load.m_finished = true;
+            }
+            load.m_ended.notify_one();
         }
-        load->m_ended.notify_one();
-        return nullptr;
-    }
+        Finishing(const Finishing &) = delete;
+        Finishing &operator=(const Finishing &) = delete;
+        SideLoad &load;
+        std::int32_t result = -1;
+    };
 
     std::unique_ptr<DIFFFILE> m_file;
     const STRING m_path;
     const CompareOptions &m_options;
     const bool m_reports;
-    pthread_t m_thread{};
     std::atomic<bool> m_stop{false};
     std::atomic<std::int64_t> m_total{0};
     std::atomic<std::int64_t> m_done{0};
@@ -289,6 +350,7 @@ private:
     std::condition_variable m_ended;
     bool m_finished = false;    // under m_mutex
     std::int32_t m_result = -1; // under m_mutex
+    JoiningThread m_thread;     // last: destroyed, and so joined, first
 };
 
 } // namespace
@@ -374,7 +436,10 @@ OpResult ITEM::Descend(ITEM &parent, const STRING *rowName, STATUS_IO *status)
     }
     // A subfolder opened from a listing skips what its parent listing skipped.
     m_exclusions = exclusions;
-    return Classify() != kKindNothing ? kOk : kEndOrFailure;
+    if (Classify() != kKindNothing)
+        return kOk;
+    m_errorText = ShownName() + ": " + SystemErrorText(WhyNothingIsAt(Text()));
+    return kEndOrFailure;
 }
 
 // The name an archive side's members are shown under: its own display name when it is itself

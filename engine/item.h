@@ -60,6 +60,13 @@ public:
     void SetExclusions(std::string_view patterns) { m_exclusions = patterns; }
     [[nodiscard]] const STRING &ErrorText() const { return m_errorText; }
     void SetErrorText(std::string_view text) { m_errorText = text; }
+    // True when the last load failed other than by a cancel. ErrorPath() then names what could
+    // not be read (this side, or a folder in its tree) and ErrorText() says why in the
+    // system's words (empty when the system gave no reason).
+    [[nodiscard]] bool LoadFailed() const { return m_loadFailed; }
+    // The system's error number of that failure; 0 when none is known.
+    [[nodiscard]] int LoadError() const { return m_loadError; }
+    [[nodiscard]] const STRING &ErrorPath() const { return m_errorPath; }
 
     [[nodiscard]] BASEITEM *Object() const { return m_object.get(); }
     void DiscardObject();
@@ -80,13 +87,20 @@ private:
     // Deletes the temporary file, if this side owns one.
     void ReleaseTemporary();
     [[nodiscard]] STRING EffectiveName() const;
+    // Records why a load failed: path could not be read for the reason the system's error
+    // number error gives (0: no reason known).
+    void SetLoadFailure(std::string_view path, int error);
+    void ClearLoadFailure();
 
     bool m_temporary = false;
     STRING m_memberPath;  // inside the archive or listing, folders ending in a separator
     STRING m_displayName; // empty: the path is shown
     STRING m_exclusions;  // ";"-separated patterns a listing skips
     std::unique_ptr<BASEITEM> m_object;
-    STRING m_errorText; // why the last extraction or opening failed
+    STRING m_errorText; // why the last extraction, opening or load failed
+    STRING m_errorPath; // what the last failed load could not read
+    bool m_loadFailed = false;
+    int m_loadError = 0;
 };
 
 // Extracts memberName (relative to the archive side's member path) of the archive side into a
@@ -123,6 +137,9 @@ void SetArchiveMemberExtractor(ArchiveMemberExtractor extractor);
 // restores the default, which lists zip and jar archives.
 using ArchiveLister = void (*)(DIRECTORYOBJECT &listing, const ITEM &archive, STATUS_IO *status);
 void SetArchiveLister(ArchiveLister lister);
+
+// The system's text for an error number, such as "Permission denied".
+[[nodiscard]] STRING SystemErrorText(int error);
 
 // The error text when no temporary name is free.
 inline constexpr const char *kCannotCreateTempText = "cannot create temp file";

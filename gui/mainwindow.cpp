@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <iterator>
 
@@ -505,6 +506,21 @@ void MAINWINDOW::SetSide(int side, std::string_view path, std::string_view exclu
     history.RememberCurrent();
 }
 
+// What the box says when a comparison could not be run. A side that cannot be read names what
+// could not be read (the side, or a folder in its tree) and why; a side that is gone, a cancel
+// or a failed comparison: the file is no longer available.
+static STRING RunFailureText(const COMPARISON &comparison)
+{
+    for (const ITEM *side : {&comparison.Left(), &comparison.Right()}) {
+        if (!side->LoadFailed())
+            continue;
+        if (side->LoadError() == 0 || side->LoadError() == ENOENT)
+            break;
+        return side->ErrorPath() + ": " + side->ErrorText();
+    }
+    return kFileGoneText;
+}
+
 int MAINWINDOW::Refresh()
 {
     COMPARISON &top = Top();
@@ -524,7 +540,8 @@ int MAINWINDOW::Refresh()
     if (result != kOk) {
         // Rows of a side that did not load must not be shown against what is left of it.
         top.Result().Clear();
-        MessageBox(m_hWnd, kFileGoneText, m_caption.c_str(), kMbIconExclamation | kMbOk);
+        MessageBox(m_hWnd, RunFailureText(top).c_str(), m_caption.c_str(),
+                   kMbIconExclamation | kMbOk);
         SendCommand(kCmdBack);
     }
     RebuildDisplay();

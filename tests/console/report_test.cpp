@@ -413,7 +413,9 @@ TEST(Report, AFailedLoadEndsWithOneFatalLine)
         Pager pager(output.File(), nullptr);
         testing::internal::CaptureStdout();
         const int status = CompareAndReport(options, left, right, nullptr, pager);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fatal " + (dir / "b.txt") + " 0: ?\n");
+        // The side that went away is named, with the reason.
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "Fatal " + (dir / vanishing) + " 0: No such file or directory\n");
         EXPECT_EQ(status, 1);
         EXPECT_EQ(output.Text(), "");
         std::filesystem::rename(dir / "gone", dir / vanishing);

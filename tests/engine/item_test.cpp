@@ -10,7 +10,9 @@
 #include "support/test_support.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -478,5 +480,37 @@ TEST_F(SideTest, LoadingBothSidesStopsAtTheFirstFailureOrCancel)
         EXPECT_NE(LoadBothSides(left, other, m_options, &status, announceNothing), kOk)
             << stopAfter;
         EXPECT_EQ(other.Object(), nullptr);
+    }
+}
+
+// Threads of this process, from the system's own count.
+static int ThreadCount()
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "Threads:" && status >> word)
+            return std::stoi(word);
+    }
+    return -1;
+}
+
+TEST_F(SideTest, AnExceptionWhileBothSidesLoadWaitsForTheRightOne)
+{
+    WriteFile(m_dir / "l.txt", ManyLines(40000, 0));
+    WriteFile(m_dir / "r.txt", ManyLines(40000, 5));
+    const int threads = ThreadCount();
+    // Thrown as either side is announced: the right one is loading beside by then.
+    for (const bool onLeft : {true, false}) {
+        ITEM left(m_dir / "l.txt");
+        ITEM right(m_dir / "r.txt");
+        CountingStatus status;
+        EXPECT_THROW(static_cast<void>(LoadBothSides(left, right, m_options, &status,
+                                                     [&](const ITEM &side) {
+                                                         if ((&side == &left) == onLeft)
+                                                             throw std::bad_alloc();
+                                                     })),
+                     std::bad_alloc);
+        EXPECT_EQ(ThreadCount(), threads) << onLeft;
     }
 }

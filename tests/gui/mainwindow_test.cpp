@@ -16,6 +16,7 @@
 #include <utime.h>
 #include <vector>
 
+using testsupport::DeepFolder;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -375,6 +376,25 @@ TEST_F(MainWindowTest, VanishedOrChangedFilesAreReportedAndTheViewGoesBack)
     window->SendMessage(kMsgKillFocus, 0, 0);
     window->SendMessage(kMsgSetFocus, 0, 0);
     EXPECT_EQ(boxes.size(), 3u);
+}
+
+TEST_F(MainWindowTest, ASideThatCannotBeReadIsNamedWithTheReason)
+{
+    MakeTrees();
+    Compare(Path("left"), Path("right"));
+
+    // A row whose file went away since the list was made: which one, and why.
+    ASSERT_EQ(unlink(Path("right/b.txt").c_str()), 0);
+    EXPECT_EQ(window->OpenEntry(RowNamed("b.txt")), 2);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], Path("right/b.txt") + ": No such file or directory");
+
+    // A folder in the right tree whose path is longer than the system allows.
+    const DeepFolder deep(Path("right/deep"));
+    Command(kCmdRefresh);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].rfind(Path("right/deep/"), 0), 0u) << boxes[1];
+    EXPECT_TRUE(boxes[1].ends_with(": File name too long")) << boxes[1];
 }
 
 // At the bottom of the stack going back keeps the comparison: the focus that returns as the

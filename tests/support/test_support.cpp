@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,6 +63,44 @@ std::string ReadFile(const std::string &path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+static const std::string kDeepName(200, 'd');
+
+DeepFolder::DeepFolder(const std::string &top) : m_top(top), m_deepest(top)
+{
+    MakeDirectories(top);
+    int folder = open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (folder >= 0 && m_deepest.size() <= PATH_MAX) {
+        const int made = mkdirat(folder, kDeepName.c_str(), 0755);
+        const int next = made == 0 ? openat(folder, kDeepName.c_str(), O_RDONLY | O_DIRECTORY) : -1;
+        close(folder);
+        folder = next;
+        m_deepest += "/" + kDeepName;
+    }
+    EXPECT_GE(folder, 0) << "cannot make deep folders in " << top;
+    if (folder >= 0)
+        close(folder);
+}
+
+// Removes the chain below the folder open as parent, deepest first.
+static void RemoveDeepChain(int parent)
+{
+    const int folder = openat(parent, kDeepName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    RemoveDeepChain(folder);
+    close(folder);
+    unlinkat(parent, kDeepName.c_str(), AT_REMOVEDIR);
+}
+
+DeepFolder::~DeepFolder()
+{
+    const int top = open(m_top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (top < 0)
+        return;
+    RemoveDeepChain(top);
+    close(top);
 }
 
 static void DrainInto(int fd, std::string &sink, bool &open)

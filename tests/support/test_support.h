@@ -28,6 +28,23 @@ void WriteFile(const std::string &path, const std::string &bytes);
 [[nodiscard]] std::string ReadFile(const std::string &path);
 void MakeDirectories(const std::string &path);
 
+// A chain of nested folders, top/ddd.../ddd..., whose deepest path is longer than the system
+// lets a path be: made and removed one level at a time through descriptors.
+class DeepFolder
+{
+public:
+    explicit DeepFolder(const std::string &top);
+    ~DeepFolder();
+    DeepFolder(const DeepFolder &) = delete;
+    DeepFolder &operator=(const DeepFolder &) = delete;
+
+    [[nodiscard]] const std::string &Deepest() const { return m_deepest; }
+
+private:
+    std::string m_top;
+    std::string m_deepest;
+};
+
 struct ProgramResult
 {
     int status = -1;    // exit status, or 128 + signal
